@@ -1,0 +1,38 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD_DIR ?= build
+DIST_DIR  ?= dist
+JOBS      ?= $(shell nproc)
+# CI builds with warnings as errors.
+WERROR    ?= $(if $(CI),ON,OFF)
+
+.PHONY: all deps configure build run test bench format clean
+
+all: build
+
+deps:
+	bash scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARL_WERROR=$(WERROR)
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Installs into dist/ (never touched by a rebuild), creates the database only when it is
+# missing, then starts the program there.
+run: build
+	cmake --install $(BUILD_DIR) --prefix $(DIST_DIR)
+	$(DIST_DIR)/marltips-cli init
+	$(DIST_DIR)/marltips-cli plans
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	for b in $(BUILD_DIR)/bench/bench_*; do $$b; done
+
+format:
+	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR)

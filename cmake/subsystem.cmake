@@ -1,0 +1,24 @@
+# marl_subsystem(NAME LIBS...): one static library made of every .cpp beside the calling
+# CMakeLists.txt, so adding a source file to a subsystem needs no edit here.
+function(marl_subsystem name)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_link_libraries(${name} PUBLIC marl_flags ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE marl_flags ${ARGN})
+  endif()
+endfunction()
+
+# marl_test(NAME DIR LIBS...): one GoogleTest executable of every .cpp in tests/DIR.
+function(marl_test name dir)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE marl_test_support ${ARGN} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MARL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()

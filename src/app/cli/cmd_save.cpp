@@ -1,0 +1,7 @@
+#include "app/cli/cli_common.h"
+
+namespace marl::cli {
+
+int RunSave(const CliArgs&) { return UsageError("save is not available yet"); }
+
+}  // namespace marl::cli

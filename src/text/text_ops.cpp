@@ -1,0 +1,179 @@
+#include "text/text_ops.h"
+
+#include <limits>
+
+namespace marl {
+namespace {
+
+inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsFullWidthSpace(std::string_view t, size_t i) {
+    return i + 1 < t.size() && static_cast<unsigned char>(t[i]) == 0xA1 && static_cast<unsigned char>(t[i + 1]) == 0xA1;
+}
+
+}  // namespace
+
+Text TextBetween(std::string_view text, std::string_view left, std::string_view right) {
+    static const Text kQuoteWord = Gbk("#引号");
+    const Text l = ReplaceAll(left, kQuoteWord, "\"");
+    const Text r = ReplaceAll(right, kQuoteWord, "\"");
+    const size_t a = text.find(l);
+    if (a == std::string_view::npos) return {};
+    const size_t start = a + l.size();
+    const size_t b = text.find(r, start);
+    if (b == std::string_view::npos) return {};
+    return Text(text.substr(start, b - start));
+}
+
+int64_t TextToInt64(std::string_view text) {
+    // Fold full-width forms to ASCII first; only the leading part matters, so stop early.
+    Text folded;
+    folded.reserve(std::min<size_t>(text.size(), 64));
+    for (size_t i = 0; i < text.size() && folded.size() < 64; ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (i + 1 < text.size() && (b == 0xA3 || b == 0xA1)) {
+            const auto t = static_cast<unsigned char>(text[i + 1]);
+            if (b == 0xA3 && t >= 0xA1 && t <= 0xFE) {
+                folded.push_back(static_cast<char>(t - 0xA1 + 0x21));
+                ++i;
+                continue;
+            }
+            if (b == 0xA1 && t == 0xA1) {
+                folded.push_back(' ');
+                ++i;
+                continue;
+            }
+        }
+        if (IsGbkLead(b) && i + 1 < text.size()) {
+            folded.push_back('\x01');  // any other character ends the number
+            ++i;
+            continue;
+        }
+        folded.push_back(static_cast<char>(b));
+    }
+    size_t i = 0;
+    while (i < folded.size() && (folded[i] == ' ' || (folded[i] >= '\t' && folded[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < folded.size() && (folded[i] == '+' || folded[i] == '-')) negative = folded[i++] == '-';
+    // Accumulate as a negative number so that the minimum value fits.
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+    int64_t value = 0;
+    bool saturated = false;
+    for (; i < folded.size() && folded[i] >= '0' && folded[i] <= '9'; ++i) {
+        const int digit = folded[i] - '0';
+        if (saturated) continue;
+        if (value < (kMin + digit) / 10) {
+            saturated = true;
+            continue;
+        }
+        value = value * 10 - digit;
+    }
+    if (saturated) return negative ? kMin : std::numeric_limits<int64_t>::max();
+    if (negative) return value;
+    return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
+}
+
+int32_t TextToInt(std::string_view text) {
+    const int64_t v = TextToInt64(text);
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+Text Trim(std::string_view text) {
+    // Walk by characters so that a trail byte A1 followed by A1 is never taken for a blank.
+    size_t begin = 0;
+    while (begin < text.size()) {
+        if (text[begin] == ' ') {
+            ++begin;
+        } else if (IsFullWidthSpace(text, begin)) {
+            begin += 2;
+        } else {
+            break;
+        }
+    }
+    size_t end = begin;  // one past the last character that is not blank
+    for (size_t i = begin; i < text.size();) {
+        if (text[i] == ' ') {
+            ++i;
+        } else if (IsFullWidthSpace(text, i)) {
+            i += 2;
+        } else {
+            const size_t step = (IsGbkLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+            i += step;
+            end = i;
+        }
+    }
+    return Text(text.substr(begin, end - begin));
+}
+
+Text AsciiLower(std::string_view text) {
+    Text out(text);
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (IsGbkLead(static_cast<unsigned char>(out[i]))) {
+            ++i;
+        } else {
+            out[i] = LowerAscii(out[i]);
+        }
+    }
+    return out;
+}
+
+size_t FindNoCase(std::string_view hay, std::string_view needle, size_t from) {
+    if (from > hay.size()) return kNotFound;
+    if (needle.empty()) return from;
+    if (needle.size() > hay.size() - from) return kNotFound;
+    const char first = LowerAscii(needle[0]);
+    const size_t last = hay.size() - needle.size();
+    for (size_t i = from; i <= last; ++i) {
+        if (LowerAscii(hay[i]) != first) continue;
+        size_t k = 1;
+        while (k < needle.size() && LowerAscii(hay[i + k]) == LowerAscii(needle[k])) ++k;
+        if (k == needle.size()) return i;
+    }
+    return kNotFound;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+Text ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) return Text(text);
+    Text out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    for (;;) {
+        const size_t hit = text.find(from, pos);
+        if (hit == std::string_view::npos) break;
+        out.append(text, pos, hit - pos);
+        out.append(to);
+        pos = hit + from.size();
+    }
+    out.append(text, pos, std::string_view::npos);
+    return out;
+}
+
+Text SqlEscape(std::string_view value) { return ReplaceAll(value, "'", "''"); }
+
+Text SqlQuote(std::string_view value) {
+    Text out = "'";
+    out += SqlEscape(value);
+    out += '\'';
+    return out;
+}
+
+std::string_view UpToZero(std::string_view bytes) {
+    const size_t z = bytes.find('\0');
+    return z == std::string_view::npos ? bytes : bytes.substr(0, z);
+}
+
+}  // namespace marl

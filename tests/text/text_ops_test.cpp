@@ -1,0 +1,89 @@
+#include "text/text_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace marl {
+namespace {
+
+TEST(TextBetween, CutsBetweenFirstLeftAndFollowingRight) {
+    EXPECT_EQ(TextBetween("a<ul>x</ul>b</ul>", "<ul>", "</ul>"), "x");
+    EXPECT_EQ(TextBetween("[<]start[*]end[>]", "[<]", "[*]"), "start");
+    EXPECT_EQ(TextBetween("[<][*][>]", "[*]", "[>]"), "");
+    EXPECT_EQ(TextBetween("abc", "x", "c"), "");
+    EXPECT_EQ(TextBetween("abc", "a", "x"), "");
+    // The right side is searched only after the left one.
+    EXPECT_EQ(TextBetween("]x[y]", "[", "]"), "y");
+    // Nothing is trimmed.
+    EXPECT_EQ(TextBetween("< a >", "<", ">"), " a ");
+}
+
+TEST(TextBetween, QuoteWordStandsForADoubleQuote) {
+    const Text left = Gbk("class=#引号news#引号>");
+    EXPECT_EQ(TextBetween("<ul class=\"news\">item</ul>", left, "</ul>"), "item");
+    EXPECT_EQ(TextBetween("a\"b\"c", Gbk("#引号"), Gbk("#引号")), "b");
+}
+
+TEST(TextToNumber, LeadingDigitsWithSignAndFullWidthForms) {
+    struct Case {
+        std::string in;
+        int32_t want;
+    } cases[] = {
+        {"200", 200},      {"  42abc", 42},       {"-1", -1},     {"+7", 7},  {"", 0},        {"abc", 0},
+        {"\xA3\xB2\xA3\xB0\xA3\xB1", 201},  // full-width 201
+        {"\xA1\xA1\xA3\xAD\xA3\xB5", -5},   // full-width space, minus, five
+        {"1 2", 1},        {"\xD6\xD0" "5", 0},  // a Chinese character first: no digits
+        {"99999999999", std::numeric_limits<int32_t>::max()},
+        {"-99999999999", std::numeric_limits<int32_t>::min()},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TextToInt(c.in), c.want) << c.in;
+    EXPECT_EQ(TextToInt64("1733900000123"), 1733900000123LL);
+    EXPECT_EQ(TextToInt64("99999999999999999999999"), std::numeric_limits<int64_t>::max());
+}
+
+TEST(Trim, RemovesAsciiAndFullWidthSpacesOnly) {
+    EXPECT_EQ(Trim("  a b  "), "a b");
+    EXPECT_EQ(Trim("\xA1\xA1 x\xA1\xA1"), "x");
+    EXPECT_EQ(Trim("\ta\r\n"), "\ta\r\n");
+    EXPECT_EQ(Trim("   "), "");
+    // B0 A1 is one character whose trail byte is A1: with one more A1 after it the last two
+    // bytes read A1 A1, yet they are not a full-width space.
+    EXPECT_EQ(Trim("\xB0\xA1\xA1"), "\xB0\xA1\xA1");
+    EXPECT_EQ(Trim("\xB0\xA1\xA1\xA1"), "\xB0\xA1");
+    EXPECT_EQ(Trim("\xB0\xA1 "), "\xB0\xA1");
+}
+
+TEST(CaseBlind, FoldsAsciiLettersOnly) {
+    EXPECT_EQ(AsciiLower("HTTP://WWW.X.COM/Path"), "http://www.x.com/path");
+    // 0x81 0x41 is one GBK character whose trail byte reads as 'A': it must not change.
+    EXPECT_EQ(AsciiLower("\x81\x41Z"), "\x81\x41z");
+    EXPECT_EQ(FindNoCase("xxUser-Agent: a", "user-agent:"), 2u);
+    EXPECT_EQ(FindNoCase("abc", "ABCD"), kNotFound);
+    EXPECT_EQ(FindNoCase("abcabc", "BC", 2), 4u);
+    EXPECT_EQ(FindNoCase("abc", "", 1), 1u);
+    EXPECT_TRUE(ContainsNoCase("ACCEPT-LANGUAGE: en", "Accept-Language:"));
+    EXPECT_TRUE(EqualsNoCase("Https", "hTTPS"));
+    EXPECT_FALSE(EqualsNoCase("\xC0", "\xE0"));  // bytes outside ASCII are never folded
+    EXPECT_TRUE(StartsWithNoCase("HTTPS://a", "https://"));
+}
+
+TEST(ReplaceAll, NeverRescansInsertedText) {
+    EXPECT_EQ(ReplaceAll("aaa", "a", "aa"), "aaaaaa");
+    EXPECT_EQ(ReplaceAll("&amp;lt;", "&lt;", "<"), "&amp;lt;");
+    EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
+}
+
+TEST(SqlQuote, DoublesEverySingleQuote) {
+    EXPECT_EQ(SqlQuote("it's"), "'it''s'");
+    EXPECT_EQ(SqlQuote("''"), "''''''");
+    EXPECT_EQ(SqlQuote(""), "''");
+}
+
+TEST(UpToZero, StopsAtTheFirstZeroByte) {
+    EXPECT_EQ(UpToZero(std::string_view("ab\0cd", 5)), "ab");
+    EXPECT_EQ(UpToZero("abc"), "abc");
+}
+
+}  // namespace
+}  // namespace marl
