@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -56,6 +57,7 @@ private:
 
     std::timed_mutex mutex_;
     std::unique_ptr<Connection> connection_;  // guarded by mutex_
+    std::atomic<bool> open_{false};
     std::chrono::milliseconds busy_timeout_{kBusyTimeout};
 
     mutable std::mutex hook_mutex_;
