@@ -1,0 +1,21 @@
+#pragma once
+#include <chrono>
+
+#include "monitor/clock.h"
+#include "monitor/monitor_ui.h"
+#include "text/text.h"
+
+namespace marl {
+
+// Local time as text. Long form "yyyy-MM-dd HH:mm:ss" stamps the status lines; short form
+// "MM-dd HH:mm" is the article list's time column.
+Text FormatTime(std::chrono::system_clock::time_point when, bool long_form);
+Text FormatNow(const Clock& clock, bool long_form);
+
+// One status line: "[ " + stamp + " ] " + message + CR LF.
+Text StatusLine(const Text& stamp, const Text& message);
+
+// Appends the status line for `message`, stamped with the clock's current time.
+void StatusLog(MonitorUi& ui, const Clock& clock, const Text& message);
+
+}  // namespace marl
