@@ -162,8 +162,11 @@ std::string WithCrLf(std::string_view text) {
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
     std::error_code ec;
     std::filesystem::path target(path);
-    if (std::filesystem::is_symlink(target, ec)) target = std::filesystem::weakly_canonical(target, ec);
-    if (ec) return false;
+    if (std::filesystem::is_symlink(target, ec)) {  // replace the file the link points to, not the link
+        auto resolved = std::filesystem::weakly_canonical(target, ec);
+        if (ec) return false;
+        target = std::move(resolved);
+    }
     std::string temp = target.string() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
