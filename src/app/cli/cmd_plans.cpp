@@ -1,7 +1,56 @@
+#include <filesystem>
+#include <iostream>
+#include <string>
+
 #include "app/cli/cli_common.h"
+#include "monitor/settings_file.h"
+#include "store/database.h"
+#include "store/plan_store.h"
 
 namespace marl::cli {
 
-int RunPlans(const CliArgs&) { return UsageError("plans is not available yet"); }
+// Opens the database as the desktop program does (never creating it); on failure tells stderr why.
+// Shared with save and delete.
+bool OpenStoreDatabase(const CliArgs& args, Database& db) {
+    const std::string path = DatabasePath(args);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        std::cerr << "marltips-cli: database missing: " << path << " (run init)\n";
+        return false;
+    }
+    if (!db.Open(path)) {
+        std::cerr << "marltips-cli: cannot open the database: " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
+int RunPlans(const CliArgs& args) {
+    Database db;
+    if (!OpenStoreDatabase(args, db)) return kExitDatabase;
+    SharedPlanList plans;
+    PlanStore(db, plans).LoadPlans();
+    const SettingsFile settings(SettingsPath(args));
+    const Text checked_ids = settings.AccessSetting(Gbk("自动勾选"), "");
+
+    const PlanListPtr list = plans.Get();
+    if (list->size() == 0 && !args.Json()) EmitLine("no plans");
+    for (int position = 1; position <= list->size(); ++position) {
+        const PlanRecord& plan = *list->At(position);
+        const bool checked = checked_ids.find("," + std::to_string(plan.id) + ",") != Text::npos;
+        if (args.Json()) {
+            EmitJson({{"event", "plan"},
+                      {"position", position},
+                      {"id", plan.id},
+                      {"name", ToUtf8(plan.name)},
+                      {"url", ToUtf8(plan.url)},
+                      {"checked", checked}});
+        } else {
+            EmitLine(std::to_string(position) + (checked ? " [x] " : " [ ] ") + "id " + std::to_string(plan.id) +
+                     "  " + ToUtf8(plan.name) + "  " + ToUtf8(plan.url));
+        }
+    }
+    return kExitOk;
+}
 
 }  // namespace marl::cli

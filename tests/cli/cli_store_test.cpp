@@ -1,0 +1,269 @@
+// marltips-cli init, plans, save and delete, run as the real program on temporary directories.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "store/database.h"
+#include "store/plan_store.h"
+#include "support/temp_dir.h"
+#include "text/text.h"
+
+namespace marl {
+namespace {
+
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+struct CliRun {
+    int exit_code = -1;
+    std::string out, err;
+
+    std::vector<nlohmann::json> JsonLines() const {
+        std::vector<nlohmann::json> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+        return lines;
+    }
+};
+
+class CliStoreTest : public ::testing::Test {
+protected:
+    // Runs marltips-cli with `args` and --dir of the test; `unprivileged` drops root rights first.
+    CliRun Run(std::vector<std::string> args, bool unprivileged = false, const std::string& dir = "") {
+        args.push_back("--dir");
+        args.push_back(dir.empty() ? dir_.path().string() : dir);
+        const std::string out_path = io_.File("out"), err_path = io_.File("err");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(120);
+            std::vector<char*> argv{const_cast<char*>(MARL_CLI_PATH)};
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(MARL_CLI_PATH, argv.data());
+            ::_exit(121);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        CliRun run;
+        run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadFileBytes(out_path);
+        run.err = ReadFileBytes(err_path);
+        return run;
+    }
+
+    std::string DbPath() const { return dir_.File("marltips.db"); }
+
+    // The plans as the desktop program would load them.
+    PlanListPtr LoadedPlans() {
+        Database db;
+        EXPECT_TRUE(db.Open(DbPath()));
+        SharedPlanList plans;
+        PlanStore(db, plans).LoadPlans();
+        return plans.Get();
+    }
+
+    test::TempDir dir_;
+    test::TempDir io_;  // captured output, kept out of the data directory
+};
+
+TEST_F(CliStoreTest, InitCreatesOnceAndNeverTouchesAnExistingFile) {
+    const CliRun first = Run({"init"});
+    EXPECT_EQ(first.exit_code, 0) << first.err;
+    ASSERT_TRUE(std::filesystem::exists(DbPath()));
+    EXPECT_EQ(LoadedPlans()->size(), 0);
+
+    ASSERT_EQ(Run({"save", "--name", "a", "--url", "http://127.0.0.1/", "--encoding", "gbk"}).exit_code, 0);
+    const std::string before = ReadFileBytes(DbPath());
+    const CliRun second = Run({"init"});
+    EXPECT_EQ(second.exit_code, 0);
+    EXPECT_NE(second.out.find("nothing changed"), std::string::npos) << second.out;
+    EXPECT_EQ(ReadFileBytes(DbPath()), before);
+    EXPECT_EQ(LoadedPlans()->size(), 1);
+
+    // Any file at all counts as present, even one that is not a database.
+    test::TempDir other;
+    WriteFileBytes(other.File("marltips.db"), "not a database");
+    EXPECT_EQ(Run({"init"}, false, other.path().string()).exit_code, 0);
+    EXPECT_EQ(ReadFileBytes(other.File("marltips.db")), "not a database");
+
+    // Nothing but the database is left behind.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_.path())) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(CliStoreTest, InitFailsWithUsageCodeWhereItCannotWrite) {
+    ::chmod(dir_.path().c_str(), 0755);  // root's directory: nobody may not write here
+    const CliRun denied = Run({"init"}, true);
+    EXPECT_EQ(denied.exit_code, 2) << denied.out << denied.err;
+    EXPECT_FALSE(denied.err.empty());
+    EXPECT_FALSE(std::filesystem::exists(DbPath()));
+
+    EXPECT_EQ(Run({"init"}, false, dir_.File("missing")).exit_code, 2);
+}
+
+TEST_F(CliStoreTest, MissingOrBrokenDatabaseExitsWithThree) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"plans"}, {"plans", "--json"}, {"delete", "1"},
+        {"save", "--name", "a", "--url", "b", "--encoding", "utf-8"},
+    };
+    for (const auto& command : commands) {
+        const CliRun run = Run(command);
+        EXPECT_EQ(run.exit_code, 3) << command[0];
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        EXPECT_FALSE(std::filesystem::exists(DbPath()));
+    }
+    WriteFileBytes(DbPath(), std::string(2048, 'z'));
+    for (const auto& command : commands) EXPECT_EQ(Run(command).exit_code, 3) << command[0];
+    EXPECT_EQ(ReadFileBytes(DbPath()), std::string(2048, 'z'));
+}
+
+TEST_F(CliStoreTest, PlansListsInPositionOrderWithCheckMarks) {
+    test::CreateDatabaseFile(DbPath());
+    for (const char* name : {"一", "二", "三"}) {
+        ASSERT_EQ(Run({"save", "--name", name, "--url", std::string("http://127.0.0.1/") + name, "--encoding", "gbk"})
+                      .exit_code,
+                  0);
+    }
+    ASSERT_EQ(Run({"delete", "1"}).exit_code, 0);
+    WriteFileBytes(dir_.File("marltips.ini"), Gbk("[配置]\r\n频率=200\r\n自动勾选=0,3,\r\n"));
+
+    const CliRun run = Run({"plans", "--json"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const auto lines = run.JsonLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], (nlohmann::json{{"event", "plan"}, {"position", 1}, {"id", 2}, {"name", "二"},
+                                        {"url", "http://127.0.0.1/二"}, {"checked", false}}));
+    EXPECT_EQ(lines[1]["position"], 2);
+    EXPECT_EQ(lines[1]["id"], 3);
+    EXPECT_EQ(lines[1]["checked"], true);
+
+    const CliRun people = Run({"plans"});
+    EXPECT_NE(people.out.find("三"), std::string::npos);
+}
+
+TEST_F(CliStoreTest, SaveStoresTheEditorsValues) {
+    test::CreateDatabaseFile(DbPath());
+    const CliRun saved = Run({"save", "--json", "--name", "O'Neil 区域", "--url", "http://127.0.0.1/list?a=1",
+                              "--encoding", "utf-8", "--area", "<ul>[*]</ul>", "--must", "news", "--may",
+                              "a$$b", "--not", "list$$index", "--prefix", "http://127.0.0.1", "--post", "p=1",
+                              "--row-key", "<li>", "--row-value", "-1", "--header", "Cookie:a=1", "--header",
+                              "X-Test:中"});
+    ASSERT_EQ(saved.exit_code, 0) << saved.err;
+    const auto lines = saved.JsonLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["event"], "saved");
+    EXPECT_EQ(lines[0]["ok"], true);
+    EXPECT_NE(lines[0]["sql"].get<std::string>().find("'O''Neil 区域'"), std::string::npos);
+
+    const PlanListPtr plans = LoadedPlans();
+    ASSERT_EQ(plans->size(), 1);
+    const PlanRecord& p = *plans->At(1);
+    EXPECT_EQ(p.name, Gbk("O'Neil 区域"));
+    EXPECT_EQ(p.code, "2");
+    EXPECT_EQ(p.part, "<ul>[*]</ul>");
+    EXPECT_EQ(p.inck, "news");
+    EXPECT_EQ(p.inc1, "a|b");
+    EXPECT_EQ(p.inc0, "list|index");
+    EXPECT_EQ(p.dom, "http://127.0.0.1");
+    EXPECT_EQ(p.post, "p=1");
+    EXPECT_EQ(p.url_key, "<li>");
+    EXPECT_EQ(p.url_key_i, -1);
+    EXPECT_EQ(p.ua, Gbk("Cookie:a=1\r\nX-Test:中"));
+
+    // Defaults, the default header block, and an update by position.
+    ASSERT_EQ(Run({"save", "--position", "1", "--name", "n", "--url", "u", "--encoding", "GBK",
+                   "--default-headers"}).exit_code,
+              0);
+    const PlanListPtr updated = LoadedPlans();
+    ASSERT_EQ(updated->size(), 1);
+    const PlanRecord& q = *updated->At(1);
+    EXPECT_EQ(q.id, p.id);
+    EXPECT_EQ(q.name, "n");
+    EXPECT_EQ(q.code, "1");
+    EXPECT_EQ(q.part, "[*]");
+    EXPECT_EQ(q.url_key_i, 1);
+    EXPECT_EQ(q.inc1, "");
+    EXPECT_EQ(q.ua, DefaultHeaderBlock());
+}
+
+TEST_F(CliStoreTest, SaveChecksComeFirstAndInTheEditorsOrder) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"save", "--json"}, "请选择网站编码"},
+        {{"save", "--json", "--encoding", "auto", "--name", "a", "--url", "b"}, "请选择网站编码"},
+        {{"save", "--json", "--encoding", "gbk"}, "名称不能空"},
+        {{"save", "--json", "--encoding", "gbk", "--name", "a"}, "列表网址不能空"},
+        {{"save", "--json", "--encoding", "gbk", "--url", "b", "--name", ""}, "名称不能空"},
+    };
+    // No database at all: a failed check never gets that far.
+    for (const Case& c : cases) {
+        const CliRun run = Run(c.args);
+        EXPECT_EQ(run.exit_code, 0) << c.message;
+        EXPECT_EQ(run.out, nlohmann::json({{"event", "message"}, {"text", c.message}}).dump() + "\n");
+    }
+}
+
+TEST_F(CliStoreTest, BadArgumentsAreUsageErrors) {
+    test::CreateDatabaseFile(DbPath());
+    const std::vector<std::vector<std::string>> cases = {
+        {"save", "--name", "a😀", "--url", "b", "--encoding", "gbk"},  // GBK lacks the character
+        {"save", "--name", "a", "--url", "b", "--encoding", "latin1"},
+        {"save", "--name", "a", "--url", "b", "--encoding", "gbk", "--row-value", "2"},
+        {"save", "--name", "a", "--url", "b", "--encoding", "gbk", "--position", "x"},
+        {"save", "--name", "a", "--url", "b", "--encoding", "gbk", "--position", "4"},  // no such plan
+        {"delete"},
+        {"delete", "abc"},
+        {"delete", "1", "2"},
+    };
+    const std::string before = ReadFileBytes(DbPath());
+    for (const auto& args : cases) {
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.exit_code, 2) << args[0] << " " << args.back();
+        EXPECT_FALSE(run.err.empty());
+    }
+    EXPECT_EQ(ReadFileBytes(DbPath()), before);
+}
+
+TEST_F(CliStoreTest, DeleteReportsItsStatementAndFailure) {
+    test::CreateDatabaseFile(DbPath());
+    ASSERT_EQ(Run({"save", "--name", "a", "--url", "b", "--encoding", "gbk"}).exit_code, 0);
+    const CliRun deleted = Run({"delete", "1", "--json"});
+    EXPECT_EQ(deleted.exit_code, 0);
+    const nlohmann::json expected = {
+        {"event", "deleted"}, {"ok", true}, {"sql", "DELETE FROM \"rule\" WHERE ((\"id\" = '1'));"}};
+    EXPECT_EQ(deleted.JsonLines(), std::vector<nlohmann::json>{expected});
+    EXPECT_EQ(LoadedPlans()->size(), 0);
+    EXPECT_EQ(Run({"delete", "1"}).exit_code, 0);  // already gone: nothing to do
+
+    // A database without the plan table: the statement fails and says so.
+    std::filesystem::remove(DbPath());
+    {
+        Database db;
+        WriteFileBytes(DbPath(), "");
+        ASSERT_TRUE(db.Open(DbPath()));
+        ASSERT_TRUE(db.ExecuteSql("CREATE TABLE info (url)"));
+    }
+    const CliRun failed = Run({"delete", "1", "--json"});
+    EXPECT_EQ(failed.exit_code, 3);
+    ASSERT_EQ(failed.JsonLines().size(), 1u);
+    EXPECT_EQ(failed.JsonLines()[0]["ok"], false);
+}
+
+}  // namespace
+}  // namespace marl
