@@ -138,12 +138,13 @@ TEST_F(CliStoreTest, PlansListsInPositionOrderWithCheckMarks) {
                   0);
     }
     ASSERT_EQ(Run({"delete", "1"}).exit_code, 0);
-    WriteFileBytes(dir_.File("marltips.ini"), Gbk("[配置]\r\n频率=200\r\n自动勾选=0,3,\r\n"));
+    WriteFileBytes(dir_.File("marltips.ini"), Gbk("[配置]\r\n频率=200\r\n自动勾选=0,12,3,\r\n"));
 
     const CliRun run = Run({"plans", "--json"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const auto lines = run.JsonLines();
     ASSERT_EQ(lines.size(), 2u);
+    // "12," holds "2," but not ",2,": plan 2 stays unchecked.
     EXPECT_EQ(lines[0], (nlohmann::json{{"event", "plan"}, {"position", 1}, {"id", 2}, {"name", "二"},
                                         {"url", "http://127.0.0.1/二"}, {"checked", false}}));
     EXPECT_EQ(lines[1]["position"], 2);

@@ -157,7 +157,13 @@ TEST_F(DatabaseTest, StatementsFailPromptlyWhileAnotherProgramHoldsTheLock) {
         EXPECT_FALSE(db_.ExecuteSql("INSERT INTO info (url) VALUES ('blocked')"));
         EXPECT_EQ(db_.QueryRows("SELECT url FROM info", rows), 0);
         EXPECT_EQ(db_.CountArticlesWhere("url='kept'"), 0);
+        // A locked file is still a database: opening it succeeds once the wait runs out.
+        Database second;
+        second.SetBusyTimeout(std::chrono::milliseconds(100));
+        EXPECT_TRUE(second.Open(path_));
+        EXPECT_FALSE(second.ExecuteSql("DELETE FROM info"));
         other.Exec("ROLLBACK");
+        EXPECT_EQ(second.CountArticlesWhere("url='kept'"), 1);
     }
     EXPECT_EQ(ReadFileBytes(path_), before);
     EXPECT_EQ(db_.CountArticlesWhere("url='kept'"), 1);
