@@ -52,6 +52,8 @@ struct ListDeleter {
 
 // What one exchange collects, and when something last arrived.
 struct Transfer {
+    CURL* easy = nullptr;
+    bool sized = false;  // the body has been given room for its announced length
     std::string body;
     size_t max_body = 0;
     size_t received = 0;  // header and body bytes, for the stall check
@@ -70,6 +72,15 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     const size_t room = transfer->max_body - std::min(transfer->max_body, transfer->body.size());
     const size_t taken = std::min(room, offered);
     try {
+        if (!transfer->sized) {
+            // Growing a large body step by step costs more than the transfer itself.
+            transfer->sized = true;
+            curl_off_t announced = -1;
+            curl_easy_getinfo(transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+            if (announced > 0) {
+                transfer->body.reserve(std::min(static_cast<size_t>(announced), transfer->max_body));
+            }
+        }
         transfer->body.append(data, taken);
     } catch (const std::bad_alloc&) {
         return 0;
@@ -141,7 +152,8 @@ std::string ConnectionUrl(std::string_view url) {
 // A header value cannot hold a line break; the agent may, when it was taken from several lines.
 std::string SingleLine(std::string_view text) {
     std::string out(text);
-    std::replace_if(out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return out;
 }
 
@@ -171,6 +183,7 @@ std::string Exchange(std::string_view url_text, HttpMethod method, std::string_v
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     if (!easy) return {};
     CURL* h = easy.get();
+    transfer.easy = h;
 
     curl_easy_setopt(h, CURLOPT_URL, address.c_str());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -202,7 +215,8 @@ std::string Exchange(std::string_view url_text, HttpMethod method, std::string_v
     } else {
         curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     }
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max<int64_t>(1, limits.connect.count())));
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(std::max<int64_t>(1, limits.connect.count())));
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<int64_t>(1, limits.total.count())));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);

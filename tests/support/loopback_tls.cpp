@@ -45,8 +45,8 @@ TlsIdentity MakeSelfSignedIdentity(std::string_view common_name, bool expired) {
     X509_set_pubkey(cert.get(), key.get());
     X509_NAME* name = X509_get_subject_name(cert.get());
     const std::string cn(common_name);
-    Check(X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(cn.c_str()),
-                                     -1, -1, 0) == 1,
+    Check(X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                     reinterpret_cast<const unsigned char*>(cn.c_str()), -1, -1, 0) == 1,
           "name");
     X509_set_issuer_name(cert.get(), name);
     Check(X509_sign(cert.get(), key.get(), EVP_sha256()) > 0, "signature");
@@ -55,7 +55,8 @@ TlsIdentity MakeSelfSignedIdentity(std::string_view common_name, bool expired) {
     std::unique_ptr<BIO, BioFree> key_bio(BIO_new(BIO_s_mem()));
     Check(cert_bio && key_bio, "buffers");
     Check(PEM_write_bio_X509(cert_bio.get(), cert.get()) == 1, "certificate text");
-    Check(PEM_write_bio_PrivateKey(key_bio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1, "key text");
+    Check(PEM_write_bio_PrivateKey(key_bio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1,
+          "key text");
     return {BioText(cert_bio.get()), BioText(key_bio.get())};
 }
 

@@ -35,7 +35,8 @@ std::shared_ptr<void> MakeTlsContext(const TlsIdentity& identity) {
     BIO* key_bio = BIO_new_mem_buf(identity.key_pem.data(), static_cast<int>(identity.key_pem.size()));
     X509* cert = cert_bio ? PEM_read_bio_X509(cert_bio, nullptr, nullptr, nullptr) : nullptr;
     EVP_PKEY* key = key_bio ? PEM_read_bio_PrivateKey(key_bio, nullptr, nullptr, nullptr) : nullptr;
-    const bool ok = cert && key && SSL_CTX_use_certificate(raw, cert) == 1 && SSL_CTX_use_PrivateKey(raw, key) == 1;
+    const bool ok =
+        cert && key && SSL_CTX_use_certificate(raw, cert) == 1 && SSL_CTX_use_PrivateKey(raw, key) == 1;
     X509_free(cert);
     EVP_PKEY_free(key);
     BIO_free(cert_bio);
@@ -129,13 +130,15 @@ RawHttpServer::RawHttpServer(RawHandler handler, const TlsIdentity* tls) : handl
 }
 
 RawHttpServer::RawHttpServer(std::string canned_response, const TlsIdentity* tls)
-    : RawHttpServer([canned = std::move(canned_response)](const RawRequest&, RawReply& reply) { reply.Send(canned); },
-                    tls) {}
+    : RawHttpServer(
+          [canned = std::move(canned_response)](const RawRequest&, RawReply& reply) { reply.Send(canned); },
+          tls) {}
 
 RawHttpServer::~RawHttpServer() { Stop(); }
 
 std::string RawHttpServer::Url(std::string_view path) const {
-    return std::string(tls_context_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+    return std::string(tls_context_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+           std::string(path);
 }
 
 std::vector<RawRequest> RawHttpServer::Requests() const {
@@ -252,7 +255,10 @@ bool RawHttpServer::ReadRequest(int fd, void* tls, RawRequest& request) {
 }
 
 std::string RawHttpServer::Response(int status, std::string_view body, std::string_view extra_headers) {
-    const char* reason = status == 200 ? "OK" : status == 404 ? "Not Found" : status < 400 ? "Found" : "Error";
+    const char* reason = status == 200   ? "OK"
+                         : status == 404 ? "Not Found"
+                         : status < 400  ? "Found"
+                                         : "Error";
     std::string out = "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n";
     out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     out += "Connection: close\r\n";

@@ -30,14 +30,14 @@ class RawHttpServer;
 
 // The answering side of one connection, handed to the handler.
 class RawReply {
-public:
+  public:
     // Writes the bytes; false when the client has gone or the server is stopping.
     bool Send(std::string_view bytes);
     // Waits, but returns false at once when the server stops; true after the full wait.
     bool Pause(std::chrono::milliseconds wait);
     bool Stopping() const;
 
-private:
+  private:
     friend class RawHttpServer;
     RawReply(RawHttpServer& server, int fd, void* tls) : server_(server), fd_(fd), tls_(tls) {}
     RawHttpServer& server_;
@@ -53,7 +53,7 @@ using RawHandler = std::function<void(const RawRequest&, RawReply&)>;
 // request and runs on its own thread. Requests are recorded before the handler runs. SIGPIPE is
 // ignored in the test process from the first server on.
 class RawHttpServer {
-public:
+  public:
     explicit RawHttpServer(RawHandler handler, const TlsIdentity* tls = nullptr);
     // Answers every request with the same bytes, for instance Response(200, "page").
     explicit RawHttpServer(std::string canned_response, const TlsIdentity* tls = nullptr);
@@ -78,7 +78,7 @@ public:
     // lines (each ending in CR LF), a blank line and the body.
     static std::string Response(int status, std::string_view body, std::string_view extra_headers = "");
 
-private:
+  private:
     friend class RawReply;
     void AcceptLoop();
     void Serve(int fd);

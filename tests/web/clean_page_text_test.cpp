@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <regex>
+
 #include "text/text.h"
+#include "text/text_ops.h"
 #include "web/page_fetcher.h"
 
 namespace marl {
@@ -23,11 +27,11 @@ TEST(CleanPageText, ShortInputsGiveTheDocumentedResults) {
         {"It's", "Its"},
         {"a ' b", "a  b"},  // runs collapse before the quote goes
         {"&amp;lt;", "&amp;lt;"},
-        {"&&lt;lt;", "&<lt;"},          // inserted text is not scanned again
-        {"&#3'7;", "&#37;"},            // the quote goes after the entities were decoded
-        {"&l\nt;", "&lt;"},             // so does the line break
+        {"&&lt;lt;", "&<lt;"},  // inserted text is not scanned again
+        {"&#3'7;", "&#37;"},    // the quote goes after the entities were decoded
+        {"&l\nt;", "&lt;"},     // so does the line break
         {"a\f\vb", "a b"},
-        {"a\fb\vc\rd", "a\fb\vcd"},     // single FF and VT stay; a single CR goes
+        {"a\fb\vc\rd", "a\fb\vcd"},  // single FF and VT stay; a single CR goes
         {"\t", " "},
         {"  lead and trail  ", " lead and trail "},
         {"href='a.html'", "href=a.html"},
@@ -52,6 +56,34 @@ TEST(CleanPageText, ResultHoldsNoLineBreaks) {
     for (int i = 0; i < 200; ++i) page += (i % 3 == 0) ? "x\r" : (i % 3 == 1) ? "\n'y" : " \r\n\t";
     const Text cleaned = CleanPageText(page);
     EXPECT_EQ(cleaned.find_first_of("\r\n'\t"), Text::npos);
+}
+
+// The clean-up written as the plain sequence of whole-text replacements it stands for.
+Text ReferenceClean(const std::string& text) {
+    Text t = std::regex_replace(text, std::regex("[ \t\r\n\f\v]{2,}|\t"), " ");
+    for (const auto& [from, to] : {std::pair{"&lt;", "<"}, std::pair{"&gt;", ">"}}) {
+        Text out;
+        size_t done = 0;
+        for (size_t at; (at = FindNoCase(t, from, done)) != kNotFound; done = at + 4)
+            out += t.substr(done, at - done) + to;
+        t = out + t.substr(done);
+    }
+    t = ReplaceAll(ReplaceAll(t, "&quot;", "\""), "&#37;", "%");
+    for (const char* gone : {"'", "\r", "\n"}) t = ReplaceAll(t, gone, "");
+    return t;
+}
+
+TEST(CleanPageText, AgreesWithPlainReplacementsOnGeneratedPages) {
+    const char* pieces[] = {"&lt;", "&LT;", "&gT;", "&quot;",   "&QUOT;", "&#37;", "'",
+                            "\r",   "\n",   "\t",   " ",        "a",      "&",     "&l",
+                            "t;",   "#37",  "\f",   "\xD6\xD0", "&amp;"};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
+    for (int round = 0; round < 2000; ++round) {
+        std::string page;
+        for (int k = 0; k < 30; ++k) page += pieces[pick(random)];
+        ASSERT_EQ(CleanPageText(page), ReferenceClean(page)) << page;
+    }
 }
 
 }  // namespace

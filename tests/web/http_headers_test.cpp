@@ -39,7 +39,9 @@ TEST(HttpHeaders, PickAgentPrefersTheExactUserAgentLineThenFallsBack) {
         {"Cookie: a=1\r\nUser-Agent:  Y  ", "Y"},
         {"USER-AGENT: X", "X"},  // only the case-blind test finds it: text after the first colon
         {"Cookie: a=1\r\nUser-Agent:   ", "a=1\r\nUser-Agent:"},  // empty value: may span lines
-        {"User-Agent: \xA1\xA1" "Foo\xA1\xA1 ", "Foo"},              // full-width spaces trimmed
+        {"User-Agent: \xA1\xA1"
+         "Foo\xA1\xA1 ",
+         "Foo"},  // full-width spaces trimmed
         {"X-Note: user-agent: Y", "user-agent: Y"},
     };
     for (const auto& c : cases) {
@@ -60,8 +62,10 @@ TEST(HttpHeaders, CompleteHeadersAddsOnlyWhatIsMissing) {
          "Accept: */*\r\nReferer: www.site.cn/list\r\nAccept-Language: zh-cn\r\n"
          "Content-Type: application/x-www-form-urlencoded"},
         {"User-Agent: X\r\nCookie: a=1", HttpMethod::kGet,
-         "User-Agent: X\r\nCookie: a=1\r\nAccept: */*\r\nReferer: www.site.cn/list\r\nAccept-Language: zh-cn"},
-        {"referer: r\r\nACCEPT-LANGUAGE: en", HttpMethod::kGet, "referer: r\r\nACCEPT-LANGUAGE: en\r\nAccept: */*"},
+         "User-Agent: X\r\nCookie: a=1\r\nAccept: */*\r\nReferer: www.site.cn/list\r\nAccept-Language: "
+         "zh-cn"},
+        {"referer: r\r\nACCEPT-LANGUAGE: en", HttpMethod::kGet,
+         "referer: r\r\nACCEPT-LANGUAGE: en\r\nAccept: */*"},
         // A name inside a value counts as present.
         {"X-Note: accept: text/html", HttpMethod::kGet,
          "X-Note: accept: text/html\r\nReferer: www.site.cn/list\r\nAccept-Language: zh-cn"},
@@ -75,16 +79,19 @@ TEST(HttpHeaders, CompleteHeadersAddsOnlyWhatIsMissing) {
 }
 
 TEST(HttpHeaders, RequestLinesKeepBlankValuesAndSuppressLibraryDefaults) {
-    const RequestHeaderLines get = ToRequestHeaderLines("Referer:\r\nX-A:  \r\nAccept: */*", HttpMethod::kGet);
+    const RequestHeaderLines get =
+        ToRequestHeaderLines("Referer:\r\nX-A:  \r\nAccept: */*", HttpMethod::kGet);
     EXPECT_EQ(get.lines, (std::vector<Text>{"Referer;", "X-A;", "Accept: */*", "Expect:"}));
     EXPECT_FALSE(get.asks_for_encoding);
 
     // Accept only inside a value: no Accept line goes out at all; POST without a Content-Type line.
-    const RequestHeaderLines post = ToRequestHeaderLines("X-Note: accept: b, content-type: c", HttpMethod::kPost);
-    EXPECT_EQ(post.lines,
-              (std::vector<Text>{"X-Note: accept: b, content-type: c", "Accept:", "Content-Type:", "Expect:"}));
+    const RequestHeaderLines post =
+        ToRequestHeaderLines("X-Note: accept: b, content-type: c", HttpMethod::kPost);
+    EXPECT_EQ(post.lines, (std::vector<Text>{"X-Note: accept: b, content-type: c",
+                                             "Accept:", "Content-Type:", "Expect:"}));
 
-    EXPECT_TRUE(ToRequestHeaderLines("accept-encoding: gzip\r\nAccept: */*", HttpMethod::kGet).asks_for_encoding);
+    EXPECT_TRUE(
+        ToRequestHeaderLines("accept-encoding: gzip\r\nAccept: */*", HttpMethod::kGet).asks_for_encoding);
     EXPECT_FALSE(ToRequestHeaderLines("X-A: Accept-Encoding: gzip", HttpMethod::kGet).asks_for_encoding);
 }
 

@@ -106,8 +106,8 @@ TEST(HttpTransport, RedirectsAreFollowedBetweenHttpAndHttps) {
 TEST(HttpTransport, CookiesSetByOneRequestGoWithTheNextOnAnotherThread) {
     RawHttpServer server([](const RawRequest& request, RawReply& reply) {
         const bool set = request.RequestLine().starts_with("GET /cookie-test/set ");
-        reply.Send(RawHttpServer::Response(
-            200, "c", set ? "Set-Cookie: marl_sid=abc123; Path=/cookie-test\r\n" : ""));
+        reply.Send(RawHttpServer::Response(200, "c",
+                                           set ? "Set-Cookie: marl_sid=abc123; Path=/cookie-test\r\n" : ""));
     });
     Get(server.Url("/cookie-test/set"));
     std::thread other([&server] { Get(server.Url("/cookie-test/check"), "Cookie: own=1"); });
@@ -187,8 +187,9 @@ TEST(HttpTransport, CompressedBodyIsDecodedOnlyWhenTheHeaderTextAsksForIt) {
 }
 
 TEST(HttpTransport, ChunkedTransferCodingIsRemoved) {
-    RawHttpServer server("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
-                         "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n");
+    RawHttpServer server(
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+        "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n");
     EXPECT_EQ(Get(server.Url("/")), "hello world");
 }
 

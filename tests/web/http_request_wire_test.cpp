@@ -12,7 +12,7 @@ using test::RawHttpServer;
 const char kAgentLine[] = "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)\r\n";
 
 class RequestBytes : public ::testing::Test {
-protected:
+  protected:
     RawHttpServer server_{RawHttpServer::Response(200, "ok")};
     std::string host_ = "127.0.0.1:" + std::to_string(server_.port());
 
@@ -38,14 +38,16 @@ TEST_F(RequestBytes, HeaderLinesFollowThePlanThenTheMissingDefaults) {
         {"empty header text", "",
          get + kAgentLine + "Accept: */*\r\n" + referer + "Accept-Language: zh-cn\r\n\r\n"},
         {"lower-case names", "user-agent: X\r\ncookie: a=1",
-         get + "User-Agent: X\r\nCookie: a=1\r\nAccept: */*\r\n" + referer + "Accept-Language: zh-cn\r\n\r\n"},
+         get + "User-Agent: X\r\nCookie: a=1\r\nAccept: */*\r\n" + referer +
+             "Accept-Language: zh-cn\r\n\r\n"},
         {"line without colon left out", "Mozilla/5.0 (bare agent)\r\nx-a: 1",
          get + kAgentLine + "X-A: 1\r\nAccept: */*\r\n" + referer + "Accept-Language: zh-cn\r\n\r\n"},
         {"capitals are kept and give the agent", "USER-AGENT: X",
          get + "USER-AGENT: X\r\nAccept: */*\r\n" + referer + "Accept-Language: zh-cn\r\n\r\n"},
         {"empty User-Agent value is sent empty", "User-Agent:\r\nx-b: 2",
          get + "User-Agent:\r\nX-B: 2\r\nAccept: */*\r\n" + referer + "Accept-Language: zh-cn\r\n\r\n"},
-        {"other-case Accept-Language and Referer suppress defaults", "ACCEPT-LANGUAGE: en\r\nreferer: http://r/",
+        {"other-case Accept-Language and Referer suppress defaults",
+         "ACCEPT-LANGUAGE: en\r\nreferer: http://r/",
          get + kAgentLine + "ACCEPT-LANGUAGE: en\r\nReferer: http://r/\r\nAccept: */*\r\n\r\n"},
         {"Accept named only inside a value: no Accept line at all", "X-Note: accept: never",
          get + kAgentLine + "X-Note: accept: never\r\n" + referer + "Accept-Language: zh-cn\r\n\r\n"},
@@ -62,7 +64,8 @@ TEST_F(RequestBytes, PostSendsTheBodyBytesAsTheyStand) {
     const std::string defaults = "Accept: */*\r\nReferer: " + url + "\r\nAccept-Language: zh-cn\r\n";
 
     EXPECT_EQ(Capture(url, HttpMethod::kPost, "a=1&b=2", ""),
-              start + defaults + "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n\r\na=1&b=2");
+              start + defaults +
+                  "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n\r\na=1&b=2");
     EXPECT_EQ(Capture(url, HttpMethod::kPost, "a=1&b=2", "content-type: text/plain"),
               start + "Content-Type: text/plain\r\n" + defaults + "Content-Length: 7\r\n\r\na=1&b=2");
     // GBK bytes go out unescaped; an empty POST still announces its length.
@@ -81,14 +84,16 @@ TEST_F(RequestBytes, AddressWithoutSchemeIsTheRefererAsWritten) {
 }
 
 TEST_F(RequestBytes, PathIsEscapedWhereARequestLineNeedsItAndTheQueryIsSentAsWritten) {
-    const std::string bytes = Capture(server_.Url("/a b/\xD6\xD0.asp?kw=\xCE\xC4&x=%41#top"), HttpMethod::kGet, "", "");
+    const std::string bytes =
+        Capture(server_.Url("/a b/\xD6\xD0.asp?kw=\xCE\xC4&x=%41#top"), HttpMethod::kGet, "", "");
     EXPECT_EQ(bytes.substr(0, bytes.find("\r\n")), "GET /a%20b/%D6%D0.asp?kw=\xCE\xC4&x=%41 HTTP/1.1");
 }
 
 TEST_F(RequestBytes, TextAfterAZeroByteIsNotPartOfAnyInput) {
     using namespace std::string_literals;
     const std::string url = server_.Url("/z");
-    const std::string bytes = Capture(url + "\0/ignored"s, HttpMethod::kPost, "a=1\0b=2"s, "X-A: 1\0\r\nX-B: 2"s);
+    const std::string bytes =
+        Capture(url + "\0/ignored"s, HttpMethod::kPost, "a=1\0b=2"s, "X-A: 1\0\r\nX-B: 2"s);
     EXPECT_EQ(server_.LastRequest().body, "a=1");
     EXPECT_NE(bytes.find("\r\nX-A: 1\r\n"), std::string::npos);
     EXPECT_EQ(bytes.find("X-B"), std::string::npos);

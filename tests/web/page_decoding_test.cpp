@@ -21,8 +21,10 @@ TEST(PageDecoding, BothDecodersStopAtTheFirstZeroByte) {
 TEST(PageDecoding, Utf8ConvertsExactlyAndMarksWhatGbkLacks) {
     EXPECT_EQ(Utf8ToGbk("<p>新闻 abc</p>"), Gbk("<p>新闻 abc</p>"));
     EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80z 中"), "a?z " + Gbk("中"));  // emoji outside GBK
-    EXPECT_EQ(Utf8ToGbk("a\xFF" "b"), "a?b");                           // invalid byte
-    EXPECT_EQ(Utf8ToGbk("\xE2\x82\xAC"), "\x80");                       // euro sign as code page 936
+    EXPECT_EQ(Utf8ToGbk("a\xFF"
+                        "b"),
+              "a?b");                              // invalid byte
+    EXPECT_EQ(Utf8ToGbk("\xE2\x82\xAC"), "\x80");  // euro sign as code page 936
     // GBK bytes taken as UTF-8 lose their Chinese characters but keep ASCII.
     const Text wrong = Utf8ToGbk(Gbk("中文abc"));
     EXPECT_EQ(wrong.substr(wrong.size() - 3), "abc");

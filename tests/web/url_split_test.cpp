@@ -16,8 +16,8 @@ struct UrlCase {
 
 TEST(UrlSplit, HostPortAndPathFollowTheSplittingRules) {
     const UrlCase cases[] = {
-        {"no scheme is plain http", "www.Example.com/News/List.html?id=3", "www.example.com", "www.example.com", 80,
-         "/News/List.html?id=3"},
+        {"no scheme is plain http", "www.Example.com/News/List.html?id=3", "www.example.com",
+         "www.example.com", 80, "/News/List.html?id=3"},
         {"upper-case scheme, explicit port, mixed-case path", "HTTPS://Www.Example.COM:8443/Path/A?Q=1#Frag",
          "www.example.com", "www.example.com:8443", 8443, "/Path/A?Q=1#Frag"},
         {"nothing after the host", "http://example.com", "example.com", "example.com", 80, "/"},
@@ -26,12 +26,13 @@ TEST(UrlSplit, HostPortAndPathFollowTheSplittingRules) {
          "example.com?a=1", 80, "/"},
         {"port without digits", "http://example.com:abc/x", "example.com", "example.com:abc", 0, "/x"},
         {"https without port", "https://example.com/x", "example.com", "example.com", 443, "/x"},
-        {"inner http:// of a scheme-less address", "example.com/s?u=http://Other.org/p", "other.org", "other.org",
-         80, "/p"},
+        {"inner http:// of a scheme-less address", "example.com/s?u=http://Other.org/p", "other.org",
+         "other.org", 80, "/p"},
         {"IPv6 literal is cut at its first colon", "http://[::1]:8080/x", "[", "[::1]:8080", 8080, "/x"},
-        {"user information is cut at its first colon", "http://user:pw@host.com/x", "user", "user:pw@host.com", 0,
+        {"user information is cut at its first colon", "http://user:pw@host.com/x", "user",
+         "user:pw@host.com", 0, "/x"},
+        {"any text beginning with https gets 443", "httpsite.com/x", "httpsite.com", "httpsite.com", 443,
          "/x"},
-        {"any text beginning with https gets 443", "httpsite.com/x", "httpsite.com", "httpsite.com", 443, "/x"},
         {"port beyond 16 bits is passed on", "https://a.com:99999/", "a.com", "a.com:99999", 99999, "/"},
         {"empty address", "", "", "", 80, "/"},
         {"GBK host keeps its bytes, trail byte 'A' included", "http://X\x81\x41.com/P", "x\x81\x41.com",
