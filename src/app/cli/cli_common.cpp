@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "store/database.h"
 #include "text/gbk_codec.h"
 
 namespace marl::cli {
@@ -69,6 +70,21 @@ std::string SettingsPath(const CliArgs& args) {
     return (std::filesystem::path(DataDir(args)) / "marltips.ini").string();
 }
 
+// Opens the database as the desktop program does (never creating it); on failure tells stderr why.
+bool OpenStoreDatabase(const CliArgs& args, Database& db) {
+    const std::string path = DatabasePath(args);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        std::cerr << "marltips-cli: database missing: " << path << " (run init)\n";
+        return false;
+    }
+    if (!db.Open(path)) {
+        std::cerr << "marltips-cli: cannot open the database: " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
 std::optional<Text> ToGbk(const std::string& utf8) { return Utf8ToGbkStrict(utf8); }
 
 std::string ToUtf8(const Text& gbk) {
@@ -81,9 +97,9 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
-void EmitJson(const nlohmann::json& record) {
+void EmitJson(const nlohmann::ordered_json& record) {
     // Texts that came from the web may hold bytes that are not UTF-8; replace, never throw.
-    std::cout << record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n" << std::flush;
+    std::cout << record.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n" << std::flush;
 }
 
 void EmitLine(const std::string& utf8_line) { std::cout << utf8_line << "\n" << std::flush; }

@@ -9,6 +9,10 @@
 
 #include "text/text.h"
 
+namespace marl {
+class Database;
+}
+
 namespace marl::cli {
 
 inline constexpr int kExitOk = 0;
@@ -37,6 +41,10 @@ std::string DataDir(const CliArgs& args);
 std::string DatabasePath(const CliArgs& args);
 std::string SettingsPath(const CliArgs& args);
 
+// Opens marltips.db as the desktop program does, never creating it; on failure says why on
+// stderr. The caller then exits with kExitDatabase.
+bool OpenStoreDatabase(const CliArgs& args, Database& db);
+
 // UTF-8 argument to GBK; nullopt when it holds a character GBK lacks or is not UTF-8.
 std::optional<Text> ToGbk(const std::string& utf8);
 // GBK to UTF-8 for output; characters that cannot be read come out as U+FFFD.
@@ -45,7 +53,8 @@ std::string ToUtf8(const Text& gbk);
 // Prints a usage error on stderr and returns kExitUsage.
 int UsageError(const std::string& message);
 // One JSON Lines record on stdout, flushed at once so that a pipe sees it as it happens.
-void EmitJson(const nlohmann::json& record);
+// Fields keep the order in which the record lists them.
+void EmitJson(const nlohmann::ordered_json& record);
 // One line for people on stdout, flushed.
 void EmitLine(const std::string& utf8_line);
 

@@ -8,8 +8,6 @@
 
 namespace marl::cli {
 
-bool OpenStoreDatabase(const CliArgs& args, Database& db);  // cmd_plans.cpp
-
 int RunDelete(const CliArgs& args) {
     if (args.positionals.size() != 1) return UsageError("delete needs exactly one plan id");
     const std::string& word = args.positionals[0];
@@ -31,8 +29,8 @@ int RunDelete(const CliArgs& args) {
         EmitLine(ToUtf8(Gbk("删除失败！SQL：\r\n") + result.sql));
     }
     if (!result.ok) {
+        // The record says ok:false; the exit code stays 0 as for every finished command.
         std::cerr << "marltips-cli: the statement failed\n";
-        return kExitDatabase;
     }
     return kExitOk;
 }

@@ -1,5 +1,3 @@
-#include <filesystem>
-#include <iostream>
 #include <string>
 
 #include "app/cli/cli_common.h"
@@ -8,22 +6,6 @@
 #include "store/plan_store.h"
 
 namespace marl::cli {
-
-// Opens the database as the desktop program does (never creating it); on failure tells stderr why.
-// Shared with save and delete.
-bool OpenStoreDatabase(const CliArgs& args, Database& db) {
-    const std::string path = DatabasePath(args);
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        std::cerr << "marltips-cli: database missing: " << path << " (run init)\n";
-        return false;
-    }
-    if (!db.Open(path)) {
-        std::cerr << "marltips-cli: cannot open the database: " << path << "\n";
-        return false;
-    }
-    return true;
-}
 
 int RunPlans(const CliArgs& args) {
     Database db;
