@@ -23,7 +23,7 @@ struct RegexOptions {
 // One object per use: Execute, then MatchCount and Replace read its result. A second Execute
 // discards the previous one. Never throws.
 class RegexFacade {
-public:
+  public:
     // True when the search ran, whether or not anything matched. False when the pattern is not
     // valid or the engine gave up on it (too complex for the subject, out of memory); MatchCount is
     // then 0.
@@ -38,7 +38,7 @@ public:
     // (only possible from invalid input bytes) come back as "?".
     Text Replace(const Text& replacement) const;
 
-private:
+  private:
     struct Span {
         size_t start = 0;
         size_t length = 0;

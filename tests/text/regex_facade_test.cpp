@@ -111,8 +111,8 @@ TEST(RegexFacade, QuotePlaceholderStandsForADoubleQuote) {
 
 TEST(RegexFacade, InvalidPatternsFailWithNoMatches) {
     const char* patterns[] = {
-        "(", "a)", "[a", "*a", "a|*b", "a**", "c++", "a*+", "x{2}{3}", "a???",
-        "(?i)a", "(?<name>a)", "(?#note)a", "^*", "\\",
+        "(",       "a)",   "[a",    "*a",         "a|*b",      "a**", "c++", "a*+",
+        "x{2}{3}", "a???", "(?i)a", "(?<name>a)", "(?#note)a", "^*",  "\\",
     };
     for (const char* pattern : patterns) {
         RegexFacade facade;
@@ -145,6 +145,7 @@ TEST(RegexFacade, ReplaceCollapsesWhiteSpaceAsThePageCleanUpUsesIt) {
     struct Case {
         std::string in, out;
     } cases[] = {
+        // clang-format off
         {"a\r\nb", "a b"},
         {"a\nb", "a\nb"},  // a single LF is no run; the clean-up removes it later
         {"x\ty", "x y"},
@@ -152,6 +153,7 @@ TEST(RegexFacade, ReplaceCollapsesWhiteSpaceAsThePageCleanUpUsesIt) {
         {"<p>\n\n\n<p>", "<p> <p>"},
         {"a\t\t\tb \t", "a b "},
         {"", ""},
+        // clang-format on
     };
     for (const auto& c : cases) {
         RegexFacade facade;
@@ -174,10 +176,10 @@ TEST(RegexFacade, ReplacementDollarForms) {
         {"b", "abc", "[$`|$&|$']", "a[a|b|c]c"},
         {"b", "abc", "$$", "a$c"},
         {"(b)", "abc", "$1$1", "abbc"},
-        {"(b)", "abc", "$2", "a$2c"},    // no such group: plain text
-        {"(b)", "abc", "$0", "a$0c"},    // $0 is not a reference
-        {"(b)", "abc", "$10", "ab0c"},   // group 1, then a plain 0
-        {"(b)", "abc", "$01", "abc"},    // two digits naming group 1
+        {"(b)", "abc", "$2", "a$2c"},      // no such group: plain text
+        {"(b)", "abc", "$0", "a$0c"},      // $0 is not a reference
+        {"(b)", "abc", "$10", "ab0c"},     // group 1, then a plain 0
+        {"(b)", "abc", "$01", "abc"},      // two digits naming group 1
         {"(x)?b", "abc", "[$1]", "a[]c"},  // an unmatched group gives nothing
         {"b", "abc", "$", "a$c"},
         {"b", "abc", "$x", "a$xc"},
