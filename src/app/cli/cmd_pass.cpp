@@ -1,7 +1,8 @@
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_monitor.h"
 
 namespace marl::cli {
 
-int RunPass(const CliArgs&) { return UsageError("pass is not available yet"); }
+int RunPass(const CliArgs& args) { return RunMonitorCommand(args, false); }
 
 }  // namespace marl::cli

@@ -1,0 +1,207 @@
+#include "app/cli/cli_monitor.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <climits>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "monitor/clock.h"
+#include "monitor/monitor_context.h"
+#include "monitor/monitor_pass.h"
+#include "monitor/pauser.h"
+#include "monitor/process_plan.h"
+#include "store/database.h"
+#include "store/plan_store.h"
+
+namespace marl::cli {
+namespace {
+
+Text WithoutLineEnd(const Text& line) {
+    size_t end = line.size();
+    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
+    return line.substr(0, end);
+}
+
+// A whole positive decimal number that fits in 32 bits, or -1.
+int64_t ParseCount(const std::string& text) {
+    if (text.empty() || text.size() > 10) return -1;
+    int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value <= INT32_MAX ? value : -1;
+}
+
+// Turns SIGINT and SIGTERM into a flag and an interrupted pauser, on a thread of its own (nothing
+// that locks may run in a signal handler). Must exist before any other thread is started, so every
+// thread inherits the blocked signals and only this one receives them.
+class InterruptWatcher {
+public:
+    explicit InterruptWatcher(Pauser& pauser) : pauser_(pauser) {
+        sigemptyset(&signals_);
+        sigaddset(&signals_, SIGINT);
+        sigaddset(&signals_, SIGTERM);
+        sigaddset(&signals_, SIGUSR1);  // our own wake-up at the end
+        pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
+        thread_ = std::thread([this] { Watch(); });
+    }
+
+    ~InterruptWatcher() {
+        closing_ = true;
+        pthread_kill(thread_.native_handle(), SIGUSR1);
+        thread_.join();
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+
+    InterruptWatcher(const InterruptWatcher&) = delete;
+    InterruptWatcher& operator=(const InterruptWatcher&) = delete;
+
+    bool Interrupted() const { return interrupted_.load(); }
+
+private:
+    void Watch() {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&signals_, &signal) != 0) continue;
+            if (signal == SIGUSR1) {
+                if (closing_) return;
+                continue;
+            }
+            if (interrupted_.exchange(true)) {
+                // The second interrupt: the user wants out now.
+                static const char kNow[] = "marltips-cli: interrupted\n";
+                (void)!write(STDERR_FILENO, kNow, sizeof kNow - 1);
+                _exit(128 + signal);
+            }
+            pauser_.Interrupt();
+        }
+    }
+
+    Pauser& pauser_;
+    sigset_t signals_{};
+    sigset_t previous_{};
+    std::atomic<bool> interrupted_{false};
+    std::atomic<bool> closing_{false};
+    std::thread thread_;
+};
+
+}  // namespace
+
+PrintingMonitorUi::PrintingMonitorUi(bool json, const SettingsFile& settings)
+    : json_(json), settings_(settings), caption_(Gbk("监控")) {}
+
+void PrintingMonitorUi::AppendStatus(const Text& line) {
+    const std::string text = ToUtf8(WithoutLineEnd(line));
+    if (json_) {
+        EmitJson({{"event", "status"}, {"text", text}});
+    } else {
+        EmitLine(text);
+    }
+}
+
+void PrintingMonitorUi::InsertArticleRow(int32_t position, const Text& plan_name, const Text& title,
+                                         const Text& address, const Text& short_time) {
+    if (json_) {
+        EmitJson({{"event", "article"},
+                  {"position", position},
+                  {"plan", ToUtf8(plan_name)},
+                  {"title", ToUtf8(title)},
+                  {"url", ToUtf8(address)},
+                  {"time", ToUtf8(short_time)}});
+    } else {
+        EmitLine("新文章 " + ToUtf8(short_time) + " [" + ToUtf8(plan_name) + "] " + ToUtf8(title) + "  " +
+                 ToUtf8(address));
+    }
+}
+
+void PrintingMonitorUi::ShowArticle(const Text&, const Text&) {
+    // The article's line has been printed with its row already.
+}
+
+Text PrintingMonitorUi::FrequencyText() {
+    static const Text kKey = Gbk("频率");
+    Text frequency = settings_.AccessSetting(kKey, Text());
+    return frequency.empty() ? Text("200") : frequency;
+}
+
+void PrintingMonitorUi::ShowMessage(const Text& text) { std::cerr << "marltips-cli: " << ToUtf8(text) << "\n"; }
+
+std::vector<int32_t> CheckedPositions(const PlanList& plans, const Text& checked_ids) {
+    std::vector<int32_t> positions;
+    for (int position = 1; position <= plans.size(); ++position) {
+        const Text needle = "," + std::to_string(plans.At(position)->id) + ",";
+        if (checked_ids.find(needle) != Text::npos) positions.push_back(position);
+    }
+    return positions;
+}
+
+int RunMonitorCommand(const CliArgs& args, bool forever) {
+    std::set<std::string> allowed = {"--dir"};
+    if (!forever) allowed.insert("--passes");
+    for (const auto& [name, value] : args.options) {
+        if (!allowed.count(name)) return UsageError("unknown option " + name);
+    }
+    for (const auto& flag : args.flags) {
+        if (flag != "--json") return UsageError("unknown option " + flag);
+    }
+    int64_t passes = 1;
+    if (auto text = args.Get("--passes")) {
+        passes = ParseCount(*text);
+        if (passes < 0) return UsageError("--passes needs a whole number, not " + *text);
+    }
+    std::vector<int32_t> positions;
+    for (const std::string& word : args.positionals) {
+        const int64_t position = ParseCount(word);
+        if (position < 1) return UsageError("a position is a whole number from 1, not " + word);
+        positions.push_back(static_cast<int32_t>(position));
+    }
+
+    // Before any other thread exists (the HTTP stack may start some).
+    RealPauser pauser;
+    InterruptWatcher interrupts(pauser);
+
+    const std::string db_path = DatabasePath(args);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(db_path, ec)) {
+        std::cerr << "marltips-cli: database missing: " << db_path << "\n";
+        return kExitDatabase;
+    }
+    Database db;
+    if (!db.Open(db_path)) {
+        std::cerr << "marltips-cli: cannot open the database " << db_path << "\n";
+        return kExitDatabase;
+    }
+    SharedPlanList plans;
+    PlanStore(db, plans).LoadPlans();
+    const SettingsFile settings(SettingsPath(args));
+    if (positions.empty()) {
+        static const Text kCheckedKey = Gbk("自动勾选");
+        positions = CheckedPositions(*plans.Get(), settings.AccessSetting(kCheckedKey, Text()));
+    }
+    PrintingMonitorUi ui(args.Json(), settings);
+    if (positions.empty()) {
+        ui.ShowMessage(Gbk("请至少勾选一个被监控的网站"));
+        return kExitUsage;
+    }
+
+    const SystemClock clock;
+    const MonitorContext context{db, plans, ui, clock};
+    const PlanProcessor process = [&context](int32_t position) { ProcessPlan(context, position); };
+    const auto interrupted = [&interrupts] { return interrupts.Interrupted(); };
+    for (int64_t pass = 1; forever || pass <= passes; ++pass) {
+        if (!RunPass(positions, process, pauser, interrupted)) break;
+        if (!forever && pass == passes) break;
+        if (WaitBetweenPasses(ui, pauser, interrupted)) break;
+    }
+    return kExitOk;
+}
+
+}  // namespace marl::cli
