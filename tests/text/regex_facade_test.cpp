@@ -40,6 +40,8 @@ TEST(RegexFacade, ScriptSemanticsWithDefaultOptions) {
         {"(a)\\1", "aa a", 1},
         // "." is any character but LF: CR and FF are ordinary characters.
         {"a.b", "a\rb a\fb a\nb", 2},
+        {"a[.]b|a\\.b", "a.b axb a\nb", 1},  // an escaped dot or one in a class is a dot
+        {"[^.]", ".\n", 1},
         {"[^]", "a\nb", 3},  // any character at all
         {"[]", "a[]b", 0},   // an empty class matches nothing
         // Empty matches advance one character, as in the script engines.
