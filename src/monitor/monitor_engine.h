@@ -15,8 +15,9 @@ namespace marl {
 // Starts and stops the monitoring passes behind the start button. ToggleMonitor runs on the UI
 // thread; the passes run on one worker thread that talks to the controls only through the UI port.
 class MonitorEngine {
-public:
-    MonitorEngine(MonitorUi& ui, PlanProcessor process, std::unique_ptr<Pauser> pauser = std::make_unique<RealPauser>());
+  public:
+    MonitorEngine(MonitorUi& ui, PlanProcessor process,
+                  std::unique_ptr<Pauser> pauser = std::make_unique<RealPauser>());
     // Ends a running worker: waits are cut short, the plan in hand is finished, no further pass runs.
     ~MonitorEngine();
     MonitorEngine(const MonitorEngine&) = delete;
@@ -34,7 +35,7 @@ public:
     // Blocks until the worker thread has ended (none running: returns at once). Not from the worker.
     void WaitForWorker();
 
-private:
+  private:
     void MonitorWorker(std::vector<int32_t> positions);
     void JoinWorker();
 

@@ -10,7 +10,7 @@ namespace marl {
 // UI thread and blocks the worker until they are done, the headless runner and the tests act at
 // once. All texts are GBK.
 class MonitorUi {
-public:
+  public:
     virtual ~MonitorUi() = default;
 
     // Appends one whole status line (it already ends in CR LF) to the status box.
@@ -18,8 +18,8 @@ public:
 
     // Inserts a row at the top of the article list. `position` is the plan's position in the plan
     // list; the desktop list does not show it, the headless runner reports it.
-    virtual void InsertArticleRow(int32_t position, const Text& plan_name, const Text& title, const Text& address,
-                                  const Text& short_time) = 0;
+    virtual void InsertArticleRow(int32_t position, const Text& plan_name, const Text& title,
+                                  const Text& address, const Text& short_time) = 0;
 
     // Hands a new article to the notification popup.
     virtual void ShowArticle(const Text& title, const Text& address) = 0;

@@ -66,8 +66,8 @@ void ProcessPlan(const MonitorContext& context, int32_t position) {
     const auto log = [&](const Text& message) { StatusLog(ui, context.clock, message); };
     try {
         log("[ " + plan->name + Preparing());
-        Text page = FetchPage(plan->url, plan->use_post != 0 ? HttpMethod::kPost : HttpMethod::kGet, plan->post,
-                              plan->ua, plan->is_gbk != 0, context.limits);
+        Text page = FetchPage(plan->url, plan->use_post != 0 ? HttpMethod::kPost : HttpMethod::kGet,
+                              plan->post, plan->ua, plan->is_gbk != 0, context.limits);
         if (!plan->area_start.empty() && !plan->area_end.empty()) {
             page = TextBetween(page, plan->area_start, plan->area_end);
         }

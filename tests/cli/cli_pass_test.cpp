@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 
 // marltips-cli as a child process with its stdout and stderr on pipes.
 class CliProcess {
-public:
+  public:
     explicit CliProcess(const std::vector<std::string>& args) {
         int out[2], err[2];
         if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
@@ -78,7 +78,7 @@ public:
     const std::string& out() const { return out_text_; }
     const std::string& err() const { return err_text_; }
 
-private:
+  private:
     bool ReadSome() {
         pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
         if (out_closed_ && err_closed_) return false;
@@ -130,11 +130,12 @@ std::vector<json> Events(const std::vector<json>& records, const std::string& ev
 }
 
 class CliPassTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test::CreateDatabaseFile(dir_.File("marltips.db"));
-        server_.SetPage("/news", "<ul><li><a href=\"/n/1.html\">第一篇</a></li><li><a href=\"/n/2.html\"><b>Second</b>"
-                                 "</a></li></ul>");
+        server_.SetPage("/news",
+                        "<ul><li><a href=\"/n/1.html\">第一篇</a></li><li><a href=\"/n/2.html\"><b>Second</b>"
+                        "</a></li></ul>");
         server_.SetPage("/blog", "<a href=\"/b/1.html\">Blog post</a>");
         AddPlan("新闻", "/news");  // id 1
         AddPlan("Blog", "/blog");  // id 2
@@ -144,8 +145,10 @@ protected:
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(dir_.File("marltips.db").c_str(), &db), SQLITE_OK);
         const std::string sql =
-            "INSERT INTO rule (class,name,url,code,ua,post,part,js,url_gs,inc1,inc0,ltime,dom,url_key,url_key_i,inck) "
-            "VALUES ('1','" + name + "','" + server_.Url(path) + "','2','','','[*]','','','','','','" + server_.Url("") +
+            "INSERT INTO rule "
+            "(class,name,url,code,ua,post,part,js,url_gs,inc1,inc0,ltime,dom,url_key,url_key_i,inck) "
+            "VALUES ('1','" +
+            name + "','" + server_.Url(path) + "','2','','','[*]','','','','','','" + server_.Url("") +
             "','','1','')";
         EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
@@ -214,7 +217,8 @@ TEST_F(CliPassTest, PositionsOnTheCommandLineAndTextOutput) {
     ASSERT_EQ(result.code, 0) << result.err;
     EXPECT_NE(result.out.find(" ] [ Blog ] 准备工作..\n"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("筛选链接数：1\n"), std::string::npos);
-    EXPECT_NE(result.out.find("[Blog] Blog post  " + server_.Url("/b/1.html")), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("[Blog] Blog post  " + server_.Url("/b/1.html")), std::string::npos)
+        << result.out;
     EXPECT_EQ(result.out.find("新闻"), std::string::npos);
     EXPECT_EQ(result.out.find('\r'), std::string::npos);
     EXPECT_EQ(StoredArticles(), 1);
@@ -278,7 +282,7 @@ TEST_F(CliPassTest, InterruptFinishesThePlanInHandThenExits) {
     EXPECT_EQ(watch.Finish(), 0) << watch.err();
     const auto records = JsonLines(watch.out());
     EXPECT_EQ(Events(records, "article").size(), 2u);  // plan 1 finished its work
-    EXPECT_EQ(server_.Hits("/blog"), 0);                // plan 2 never started
+    EXPECT_EQ(server_.Hits("/blog"), 0);               // plan 2 never started
     EXPECT_EQ(StoredArticles(), 2);
 }
 

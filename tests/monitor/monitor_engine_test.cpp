@@ -25,7 +25,7 @@ const milliseconds kStep{2000};
 
 // Positions handed to the plan processor, from whichever thread.
 class ProcessLog {
-public:
+  public:
     void Add(int32_t position) {
         std::lock_guard lock(mutex_);
         positions_.push_back(position);
@@ -35,7 +35,7 @@ public:
         return positions_;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<int32_t> positions_;
 };
@@ -46,8 +46,8 @@ TEST(WaitBetweenPasses, StepsFollowTheFrequencyText) {
         size_t steps;
     };
     const Case cases[] = {
-        {"200", 100}, {"201", 101}, {"7", 4},   {"8", 4},      {"1", 1},        {"2", 1},     {"3", 2},
-        {"0", 1},     {"", 1},      {"abc", 1}, {"-30", 1},    {" 12s", 6},     {"１０", 5},  {"＋６", 3},
+        {"200", 100}, {"201", 101}, {"7", 4},   {"8", 4},   {"1", 1},    {"2", 1},    {"3", 2},
+        {"0", 1},     {"", 1},      {"abc", 1}, {"-30", 1}, {" 12s", 6}, {"１０", 5}, {"＋６", 3},
     };
     for (const Case& c : cases) {
         FakeMonitorUi ui;
@@ -96,7 +96,8 @@ TEST(WaitBetweenPasses, LoweringTheFrequencyCountsFromTheCurrentStep) {
 TEST(RunPass, EveryPlanInOrderEachFollowedByThePause) {
     RecordingPauser pauser;
     ProcessLog log;
-    EXPECT_TRUE(RunPass({2, 5, 1}, [&](int32_t p) { log.Add(p); }, pauser));
+    EXPECT_TRUE(RunPass(
+        {2, 5, 1}, [&](int32_t p) { log.Add(p); }, pauser));
     EXPECT_EQ(log.Positions(), (std::vector<int32_t>{2, 5, 1}));
     EXPECT_EQ(pauser.Pauses(), (std::vector<milliseconds>{kPlan, kPlan, kPlan}));
 }
@@ -131,7 +132,7 @@ TEST(RunPass, AbortEndsAfterThePlanInHandWithoutItsPause) {
 }
 
 class MonitorEngineTest : public ::testing::Test {
-protected:
+  protected:
     // Builds the engine with a recording pauser; `process` runs for every plan.
     void Make(PlanProcessor process) {
         auto pauser = std::make_unique<RecordingPauser>();
@@ -161,8 +162,8 @@ TEST_F(MonitorEngineTest, StopDuringAPassFinishesThePassThenOneStep) {
     Make([&](int32_t p) {
         log_.Add(p);
         if (log_.Positions().size() == 1) {
-            started_future.wait();          // the start click has returned
-            engine_->ToggleMonitor({9});    // the stop click, while plan 2 is in hand
+            started_future.wait();        // the start click has returned
+            engine_->ToggleMonitor({9});  // the stop click, while plan 2 is in hand
         }
     });
     ui_.SetFrequency("200");
@@ -194,8 +195,8 @@ TEST_F(MonitorEngineTest, PassesRepeatWithTheWaitUntilStopDuringTheWait) {
     engine_->WaitForWorker();
 
     EXPECT_EQ(log_.Positions(), (std::vector<int32_t>{2, 5, 2, 5}));
-    EXPECT_EQ(pauser_->Pauses(), (std::vector<milliseconds>{kPlan, kPlan, kStep, kStep, kStep, kStep, kPlan, kPlan,
-                                                            kStep, kStep}));
+    EXPECT_EQ(pauser_->Pauses(), (std::vector<milliseconds>{kPlan, kPlan, kStep, kStep, kStep, kStep, kPlan,
+                                                            kPlan, kStep, kStep}));
     EXPECT_EQ(ui_.Caption(), Gbk("监控"));
     EXPECT_TRUE(ui_.Enabled());
 }

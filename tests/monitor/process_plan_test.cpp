@@ -24,7 +24,7 @@ std::string Anchor(const std::string& link, const std::string& html) {
 }
 
 class ProcessPlanTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test::CreateDatabaseFile(dir_.File("marltips.db"));
         ASSERT_TRUE(db_.Open(dir_.File("marltips.db")));
@@ -40,7 +40,9 @@ protected:
         return plan;
     }
 
-    void SetPlans(std::vector<PlanRecord> plans) { plans_.Set(std::make_shared<const PlanList>(std::move(plans))); }
+    void SetPlans(std::vector<PlanRecord> plans) {
+        plans_.Set(std::make_shared<const PlanList>(std::move(plans)));
+    }
 
     // Sets one plan for `page` and runs it at position 1.
     void RunOne(PlanRecord plan, const std::string& page) {
@@ -88,8 +90,9 @@ TEST_F(ProcessPlanTest, ThreeLinksAreRecordedBottomUpAndListedInPageOrder) {
                                  "[ 2024-03-05 07:08:09 ] " + Gbk("匹配到网址数：") + "3\r\n",
                                  "[ 2024-03-05 07:08:09 ] " + Gbk("筛选链接数：") + "3\r\n"}));
     EXPECT_EQ(Titles(), (std::vector<Text>{"One", "Two", "Three"}));
-    EXPECT_EQ(StoredUrls(), (std::vector<std::string>{"1:http://site.test/n/3.html", "1:http://site.test/n/2.html",
-                                                      "1:http://site.test/n/1.html"}));
+    EXPECT_EQ(StoredUrls(),
+              (std::vector<std::string>{"1:http://site.test/n/3.html", "1:http://site.test/n/2.html",
+                                        "1:http://site.test/n/1.html"}));
     ASSERT_EQ(ui_.ShownArticles().size(), 3u);
     EXPECT_EQ(ui_.ShownArticles()[0].title, "Three");
 
@@ -125,7 +128,8 @@ TEST_F(ProcessPlanTest, EmptyPageOrAreaEndsThePlanWithTheHint) {
         server_.SetPage("/list", c.page);
         SetPlans({plan});
         ProcessPlan(context, 1);
-        EXPECT_EQ(ui.StatusMessages(), (std::vector<Text>{"[ P1" + Gbk(" ] 准备工作.."), Gbk("源码获取完成"), kHint}))
+        EXPECT_EQ(ui.StatusMessages(),
+                  (std::vector<Text>{"[ P1" + Gbk(" ] 准备工作.."), Gbk("源码获取完成"), kHint}))
             << c.name;
         EXPECT_TRUE(ui.Rows().empty()) << c.name;
     }
@@ -169,7 +173,8 @@ TEST_F(ProcessPlanTest, RowStructureTellsImageAnchorsFromTextAnchors) {
         std::vector<Text> titles;
         for (const auto& row : ui.Rows()) titles.push_back(row.title);
         EXPECT_EQ(titles, c.titles) << "sense " << c.sense;
-        EXPECT_EQ(ui.StatusMessages()[3], Gbk("筛选链接数：") + (c.sense == 0 ? "2" : "1")) << "sense " << c.sense;
+        EXPECT_EQ(ui.StatusMessages()[3], Gbk("筛选链接数：") + (c.sense == 0 ? "2" : "1"))
+            << "sense " << c.sense;
     }
 }
 
@@ -184,7 +189,8 @@ TEST_F(ProcessPlanTest, IncludeAndExcludeWordsFilterAndReachTheClipboard) {
     PlanRecord plan = Plan(1, "/list");
     plan.inc1 = "list|show";
     plan.inc0 = "ad";
-    RunOne(plan, Anchor("/list/1", "a") + Anchor("/SHOW/2", "b") + Anchor("/show/ad", "c") + Anchor("/x", "d"));
+    RunOne(plan,
+           Anchor("/list/1", "a") + Anchor("/SHOW/2", "b") + Anchor("/show/ad", "c") + Anchor("/x", "d"));
     EXPECT_EQ(Titles(), (std::vector<Text>{"a", "b"}));
     EXPECT_EQ(ui_.Clipboard(), "^(?=.*?(list|show))(?!.*?(ad)).*$");
 }
@@ -241,7 +247,7 @@ TEST_F(ProcessPlanTest, PositionOutsideTheListIsSkippedSilently) {
 
 // The UI reloads the plan list while the worker is showing an article.
 class ReloadingUi : public FakeMonitorUi {
-public:
+  public:
     explicit ReloadingUi(SharedPlanList& plans) : plans_(plans) {}
     void ShowArticle(const Text& title, const Text& address) override {
         FakeMonitorUi::ShowArticle(title, address);
@@ -251,7 +257,7 @@ public:
         plans_.Set(std::make_shared<const PlanList>(std::vector<PlanRecord>{other}));
     }
 
-private:
+  private:
     SharedPlanList& plans_;
 };
 
@@ -276,9 +282,11 @@ TEST_F(ProcessPlanTest, ReadOnlyDatabaseLogsEachStoreAndTheRestGoesOn) {
     RunOne(Plan(1, "/list"), Anchor("/1", "a") + Anchor("/2", "b"));
     const auto messages = ui_.StatusMessages();
     ASSERT_EQ(messages.size(), 6u);
-    EXPECT_EQ(messages[4].rfind(Gbk("Sql Err：") + "INSERT INTO 'info' ('classid', 'title', 'url', 'addtime') "
-                                                  "VALUES ('1', 'b', '/2', '');", 0),
-              0u);
+    EXPECT_EQ(
+        messages[4].rfind(Gbk("Sql Err：") + "INSERT INTO 'info' ('classid', 'title', 'url', 'addtime') "
+                                             "VALUES ('1', 'b', '/2', '');",
+                          0),
+        0u);
     EXPECT_EQ(messages[5].rfind(Gbk("Sql Err："), 0), 0u);
     EXPECT_EQ(ui_.Rows().size(), 2u);
 }
@@ -290,7 +298,16 @@ TEST_F(ProcessPlanTest, HostilePagesEndInCountsNotCrashes) {
     std::string unclosed;
     for (int i = 0; i < 200000; ++i) unclosed += "<a href=\"";
     const std::string invalid_utf8 = "\xff\xfe<a href=\"/bad\">\xc3(\xa0</a>";
-    for (const std::string& page : {nested, zeros, unclosed, invalid_utf8}) {
+    std::string huge;  // 50 MB of markup with an anchor every megabyte
+    huge.reserve(51u << 20);
+    int huge_anchors = 0;
+    for (; huge.size() < (50u << 20); ++huge_anchors) {
+        huge += "<div><span class=\"x\">" + std::string(1u << 20, 'w') + "</span><a href=\"/h" +
+                std::to_string(huge.size()) + "\">h</a></div>";
+    }
+    for (const std::string* page_ptr :
+         std::vector<const std::string*>{&nested, &zeros, &unclosed, &invalid_utf8, &huge}) {
+        const std::string& page = *page_ptr;
         FakeMonitorUi ui;
         MonitorContext context{db_, plans_, ui, clock_};
         server_.SetPage("/list", page);
@@ -299,6 +316,9 @@ TEST_F(ProcessPlanTest, HostilePagesEndInCountsNotCrashes) {
         const auto messages = ui.StatusMessages();
         ASSERT_GE(messages.size(), 3u);
         EXPECT_EQ(messages[1], Gbk("源码获取完成"));
+        if (&page == &huge) {
+            EXPECT_EQ(messages[2], Gbk("匹配到网址数：") + std::to_string(huge_anchors));
+        }
     }
 }
 
@@ -310,14 +330,19 @@ TEST(RowStructure, SignOfThePositionDecides) {
         bool passes;
     };
     const Case cases[] = {
-        {"<a href=x><img></a>", "<img", 1, true},   {"<a href=x><img></a>", "<img", -1, false},
-        {"<a href=x>text</a>", "<img", 1, false},   {"<a href=x>text</a>", "<img", -1, true},
-        {"<a href=x>text</a>", "<img", 0, true},    {"<a href=x><IMG></a>", "<img", 1, false},
+        {"<a href=x><img></a>", "<img", 1, true},
+        {"<a href=x><img></a>", "<img", -1, false},
+        {"<a href=x>text</a>", "<img", 1, false},
+        {"<a href=x>text</a>", "<img", -1, true},
+        {"<a href=x>text</a>", "<img", 0, true},
+        {"<a href=x><IMG></a>", "<img", 1, false},
         {"<img", "<img", -1, false},  // found at position 1, not 0
-        {"anything", "", -1, true},  {"x", "x", 7, true},
+        {"anything", "", -1, true},
+        {"x", "x", 7, true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(PassesRowStructure(c.row, c.key, c.sense), c.passes) << c.row << " / " << c.key << " / " << c.sense;
+        EXPECT_EQ(PassesRowStructure(c.row, c.key, c.sense), c.passes)
+            << c.row << " / " << c.key << " / " << c.sense;
     }
 }
 

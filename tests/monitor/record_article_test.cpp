@@ -15,7 +15,7 @@ using test::FakeClock;
 using test::FakeMonitorUi;
 
 class RecordArticleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test::CreateDatabaseFile(dir_.File("marltips.db"));
         ASSERT_TRUE(db_.Open(dir_.File("marltips.db")));
@@ -65,9 +65,9 @@ TEST_F(RecordArticleTest, NewArticleIsShownThenStored) {
 
 TEST_F(RecordArticleTest, TheAddressAloneDecidesWhatIsNew) {
     Record("first", "a/1.html", 1);
-    Record("same link again", "a/1.html", 1);        // same plan, same page
-    Record("other plan", "a/1.html", 2);             // same address from another plan
-    Record("letter case differs", "A/1.html", 2);    // case counts
+    Record("same link again", "a/1.html", 1);      // same plan, same page
+    Record("other plan", "a/1.html", 2);           // same address from another plan
+    Record("letter case differs", "A/1.html", 2);  // case counts
     EXPECT_EQ(Stored(), (std::vector<std::string>{"1|first|http://127.0.0.1/a/1.html|",
                                                   "2|letter case differs|http://127.0.0.1/A/1.html|"}));
     EXPECT_EQ(ui_.Rows().size(), 2u);
@@ -120,9 +120,11 @@ TEST_F(RecordArticleTest, NewestRowGoesOnTop) {
 TEST_F(RecordArticleTest, FailedStoreIsLoggedAndShownAgainNextTime) {
     ASSERT_TRUE(db_.ExecuteSql("PRAGMA query_only = 1"));  // the file can no longer be written
     Record("it's", "a/1.html", 2);
-    const Text statement = "INSERT INTO 'info' ('classid', 'title', 'url', 'addtime') VALUES ('2', 'it''s', "
-                           "'http://127.0.0.1/a/1.html', '');";
-    EXPECT_EQ(ui_.StatusLines(), std::vector<Text>{"[ 2024-03-05 07:08:09 ] " + Gbk("Sql Err：") + statement + "\r\n"});
+    const Text statement =
+        "INSERT INTO 'info' ('classid', 'title', 'url', 'addtime') VALUES ('2', 'it''s', "
+        "'http://127.0.0.1/a/1.html', '');";
+    EXPECT_EQ(ui_.StatusLines(),
+              std::vector<Text>{"[ 2024-03-05 07:08:09 ] " + Gbk("Sql Err：") + statement + "\r\n"});
     EXPECT_EQ(ui_.Calls(), (std::vector<std::string>{"row", "show", "status"}));
     Record("it's", "a/1.html", 2);
     EXPECT_EQ(ui_.Rows().size(), 2u);

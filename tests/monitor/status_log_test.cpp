@@ -49,13 +49,17 @@ TEST(StatusLog, LinesCarryStampMessageAndCrLfInOrder) {
     const FakeClock clock(2024, 3, 5, 7, 8, 9);
     StatusLog(ui, clock, Gbk("源码获取完成"));
     StatusLog(ui, clock, Text());
-    StatusLog(ui, clock, "Sql Err\xA3\xBA" "INSERT 'x'");
+    StatusLog(ui, clock,
+              "Sql Err\xA3\xBA"
+              "INSERT 'x'");
 
     const auto lines = ui.StatusLines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "[ 2024-03-05 07:08:09 ] " + Gbk("源码获取完成") + "\r\n");
     EXPECT_EQ(lines[1], "[ 2024-03-05 07:08:09 ] \r\n");
-    EXPECT_EQ(lines[2], "[ 2024-03-05 07:08:09 ] Sql Err\xA3\xBA" "INSERT 'x'\r\n");
+    EXPECT_EQ(lines[2],
+              "[ 2024-03-05 07:08:09 ] Sql Err\xA3\xBA"
+              "INSERT 'x'\r\n");
 }
 
 }  // namespace

@@ -12,18 +12,18 @@ namespace marl::test {
 
 // A clock that stands still at a local date and time.
 class FakeClock : public Clock {
-public:
+  public:
     FakeClock(int year, int month, int day, int hour, int minute, int second);
     std::chrono::system_clock::time_point Now() const override { return now_; }
     void Set(std::chrono::system_clock::time_point now) { now_ = now; }
 
-private:
+  private:
     std::chrono::system_clock::time_point now_;
 };
 
 // A pauser that does not wait: it records every pause and may run a hook for each one.
 class RecordingPauser : public Pauser {
-public:
+  public:
     void Pause(std::chrono::milliseconds duration) override;
     void Interrupt() override { interrupted_ = true; }
 
@@ -32,7 +32,7 @@ public:
     std::vector<std::chrono::milliseconds> Pauses() const;
     bool Interrupted() const { return interrupted_; }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::chrono::milliseconds> pauses_;
     std::function<void(int, std::chrono::milliseconds)> hook_;

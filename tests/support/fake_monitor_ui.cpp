@@ -85,7 +85,8 @@ std::vector<Text> FakeMonitorUi::StatusMessages() const {
     for (const Text& line : StatusLines()) {
         const size_t start = line.find(" ] ");
         Text message = start == Text::npos ? line : line.substr(start + 3);
-        if (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\n") == 0) message.resize(message.size() - 2);
+        if (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\n") == 0)
+            message.resize(message.size() - 2);
         messages.push_back(message);
     }
     return messages;

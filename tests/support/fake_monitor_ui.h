@@ -11,7 +11,7 @@ namespace marl::test {
 
 // A direct, thread-safe MonitorUi that remembers everything done to it, in order.
 class FakeMonitorUi : public MonitorUi {
-public:
+  public:
     struct Row {
         int32_t position = 0;
         Text plan, title, address, time;
@@ -51,7 +51,7 @@ public:
     // enabled:0|1, clipboard, message, frequency).
     std::vector<std::string> Calls() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Text> status_;
     std::vector<Row> rows_;

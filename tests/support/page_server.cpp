@@ -10,7 +10,7 @@
 namespace marl::test {
 
 class PageServer::Impl {
-public:
+  public:
     httplib::Server server;
     std::thread thread;
     std::atomic<bool> ended{false};
@@ -22,7 +22,8 @@ PageServer::PageServer() : impl_(std::make_unique<Impl>()) {
         ++hits_[request.path];
         const auto delay = delays_.find(request.path);
         // A held-back answer gives up at once when the server is being stopped.
-        if (delay != delays_.end() && stopped_.wait_for(lock, delay->second, [this] { return stopping_; })) return;
+        if (delay != delays_.end() && stopped_.wait_for(lock, delay->second, [this] { return stopping_; }))
+            return;
         auto it = pages_.find(request.path);
         if (it == pages_.end()) {
             response.status = 404;
@@ -48,7 +49,8 @@ PageServer::~PageServer() {
         stopping_ = true;
     }
     stopped_.notify_all();
-    while (!impl_->server.is_running() && !impl_->ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!impl_->server.is_running() && !impl_->ended)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     impl_->server.stop();
     if (impl_->thread.joinable()) impl_->thread.join();
 }

@@ -11,13 +11,14 @@ namespace marl::test {
 // A small web site on 127.0.0.1 (any free port) serving fixed pages by path, for the monitor's tests
 // and benchmarks. Unknown paths answer 404 with an empty body.
 class PageServer {
-public:
+  public:
     PageServer();
     ~PageServer();
     PageServer(const PageServer&) = delete;
     PageServer& operator=(const PageServer&) = delete;
 
-    void SetPage(const std::string& path, std::string body, std::string content_type = "text/html; charset=utf-8");
+    void SetPage(const std::string& path, std::string body,
+                 std::string content_type = "text/html; charset=utf-8");
     // Holds every answer for `path` back by `delay` before sending it (a slow site).
     void SetDelay(const std::string& path, std::chrono::milliseconds delay);
     // "http://127.0.0.1:PORT" + path.
@@ -26,7 +27,7 @@ public:
     // How many requests reached `path`.
     int Hits(const std::string& path) const;
 
-private:
+  private:
     struct Page {
         std::string body, content_type;
     };

@@ -44,7 +44,7 @@ int64_t ParseCount(const std::string& text) {
 // that locks may run in a signal handler). Must exist before any other thread is started, so every
 // thread inherits the blocked signals and only this one receives them.
 class InterruptWatcher {
-public:
+  public:
     explicit InterruptWatcher(Pauser& pauser) : pauser_(pauser) {
         sigemptyset(&signals_);
         sigaddset(&signals_, SIGINT);
@@ -66,7 +66,7 @@ public:
 
     bool Interrupted() const { return interrupted_.load(); }
 
-private:
+  private:
     void Watch() {
         for (;;) {
             int signal = 0;
@@ -132,7 +132,9 @@ Text PrintingMonitorUi::FrequencyText() {
     return frequency.empty() ? Text("200") : frequency;
 }
 
-void PrintingMonitorUi::ShowMessage(const Text& text) { std::cerr << "marltips-cli: " << ToUtf8(text) << "\n"; }
+void PrintingMonitorUi::ShowMessage(const Text& text) {
+    std::cerr << "marltips-cli: " << ToUtf8(text) << "\n";
+}
 
 std::vector<int32_t> CheckedPositions(const PlanList& plans, const Text& checked_ids) {
     std::vector<int32_t> positions;

@@ -12,7 +12,7 @@ namespace marl::cli {
 // The monitor's UI port for the command line: status lines and new articles go to stdout, as JSON Lines
 // or as text for people; the frequency comes from marltips.ini, read afresh every time.
 class PrintingMonitorUi final : public MonitorUi {
-public:
+  public:
     PrintingMonitorUi(bool json, const SettingsFile& settings);
 
     void AppendStatus(const Text& line) override;
@@ -26,7 +26,7 @@ public:
     void SetClipboard(const Text&) override {}
     void ShowMessage(const Text& text) override;
 
-private:
+  private:
     bool json_;
     const SettingsFile& settings_;
     Text caption_;
