@@ -29,7 +29,7 @@ Text WithoutLineEnd(const Text& line) {
     return line.substr(0, end);
 }
 
-// A whole positive decimal number that fits in 32 bits, or -1.
+// A whole decimal number from 0 that fits in 32 bits, or -1.
 int64_t ParseCount(const std::string& text) {
     if (text.empty() || text.size() > 10) return -1;
     int64_t value = 0;
@@ -50,7 +50,7 @@ class InterruptWatcher {
         sigaddset(&signals_, SIGINT);
         sigaddset(&signals_, SIGTERM);
         sigaddset(&signals_, SIGUSR1);  // our own wake-up at the end
-        pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
+        pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
         thread_ = std::thread([this] { Watch(); });
     }
 
@@ -58,7 +58,8 @@ class InterruptWatcher {
         closing_ = true;
         pthread_kill(thread_.native_handle(), SIGUSR1);
         thread_.join();
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        // The signals stay blocked: the command is ending, and an interrupt that arrives now must not
+        // turn a clean finish into a kill.
     }
 
     InterruptWatcher(const InterruptWatcher&) = delete;
@@ -87,7 +88,6 @@ class InterruptWatcher {
 
     Pauser& pauser_;
     sigset_t signals_{};
-    sigset_t previous_{};
     std::atomic<bool> interrupted_{false};
     std::atomic<bool> closing_{false};
     std::thread thread_;
