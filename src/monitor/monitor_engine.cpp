@@ -1,6 +1,6 @@
 #include "monitor/monitor_engine.h"
 
-#include <system_error>
+#include <exception>
 #include <utility>
 
 #include "text/text.h"
@@ -83,7 +83,7 @@ void MonitorEngine::ToggleMonitor(const std::vector<int32_t>& checked_positions)
         worker_running_ = true;
         try {
             worker_ = std::thread(&MonitorEngine::MonitorWorker, this, monitored_);
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) {  // no thread (system_error) or no memory for one
             worker_running_ = false;
             started = false;
         }
