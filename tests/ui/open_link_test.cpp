@@ -1,0 +1,66 @@
+// Opening article links: what reaches the browser, through Qt's own URL handler seam.
+#include "ui/open_link.h"
+
+#include <gtest/gtest.h>
+
+#include <QDesktopServices>
+#include <QObject>
+#include <QUrl>
+#include <vector>
+
+#include "text/text.h"
+#include "ui/qt_text.h"
+
+namespace marl::ui {
+namespace {
+
+class BrowserStandIn : public QObject {
+    Q_OBJECT
+  public:
+    std::vector<QUrl> opened;
+  public slots:
+    void Open(const QUrl& url) { opened.push_back(url); }
+};
+
+class OpenLinkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QDesktopServices::setUrlHandler("http", &browser_, "Open");
+        QDesktopServices::setUrlHandler("https", &browser_, "Open");
+        QDesktopServices::setUrlHandler("file", &browser_, "Open");
+    }
+    void TearDown() override {
+        QDesktopServices::unsetUrlHandler("http");
+        QDesktopServices::unsetUrlHandler("https");
+        QDesktopServices::unsetUrlHandler("file");
+    }
+    BrowserStandIn browser_;
+};
+
+TEST_F(OpenLinkTest, WebAddressesReachTheBrowserWithPlainAmpersands) {
+    OpenWebAddress("http://127.0.0.1/list.php?id=1&amp;p=2");
+    OpenWebAddress(Gbk("https://例子.测试/新闻/1.html"));
+    ASSERT_EQ(browser_.opened.size(), 2u);
+    EXPECT_EQ(browser_.opened[0].toString(), "http://127.0.0.1/list.php?id=1&p=2");
+    EXPECT_EQ(browser_.opened[1].scheme(), "https");
+    EXPECT_EQ(browser_.opened[1].path(), QStringLiteral("/新闻/1.html"));
+}
+
+TEST_F(OpenLinkTest, AnythingElseIsIgnored) {
+    OpenWebAddress("file:///etc/passwd");
+    OpenWebAddress("/bin/sh");
+    OpenWebAddress("");
+    EXPECT_TRUE(browser_.opened.empty());
+}
+
+TEST(QtText, GbkRoundTripsThroughQString) {
+    const Text gbk = Gbk("Marl网站资讯监控提醒工具 €");
+    EXPECT_EQ(ToQString(gbk), QStringLiteral("Marl网站资讯监控提醒工具 €"));
+    EXPECT_EQ(FromQString(ToQString(gbk)), gbk);
+    EXPECT_EQ(FromQString(QStringLiteral("emoji \U0001F600")), "emoji ?");
+}
+
+}  // namespace
+}  // namespace marl::ui
+
+#include "open_link_test.moc"
