@@ -14,6 +14,8 @@ bool RunPass(const std::vector<int32_t>& positions, const PlanProcessor& process
         }
         if (abort && abort()) return false;
         pauser.Pause(kPlanPause);
+        // An interrupt during the pause cuts it short: it must not start the next plan either.
+        if (abort && abort()) return false;
     }
     return true;
 }

@@ -18,8 +18,9 @@ inline constexpr std::chrono::milliseconds kWaitStep{2000};
 using PlanProcessor = std::function<void(int32_t position)>;
 
 // One pass: `process` for every position in order, each followed by the plan pause. `abort` is asked
-// after every plan; when it answers true the pass ends there (without that plan's pause) and the
-// result is false. A plan that throws is abandoned and the pass goes on with the next one.
+// after every plan and again after its pause; when it answers true the pass ends there (after the
+// plan: without its pause) and the result is false, so the plan in hand is always the last one. A
+// plan that throws is abandoned and the pass goes on with the next one.
 bool RunPass(const std::vector<int32_t>& positions, const PlanProcessor& process, Pauser& pauser,
              const std::function<bool()>& abort = {});
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <stdexcept>
@@ -129,6 +130,62 @@ TEST(RunPass, AbortEndsAfterThePlanInHandWithoutItsPause) {
         pauser, [&] { return abort; }));
     EXPECT_EQ(log.Positions(), (std::vector<int32_t>{1, 2}));
     EXPECT_EQ(pauser.Pauses(), (std::vector<milliseconds>{kPlan}));
+}
+
+TEST(RunPass, InterruptDuringAPauseStartsNoFurtherPlan) {
+    // The abort arrives while the pause after plan `during` runs (the interrupt also cuts the pause
+    // short). The plan in hand was the last one, also when it was the pass's last plan.
+    for (int during = 1; during <= 3; ++during) {
+        RecordingPauser pauser;
+        ProcessLog log;
+        bool abort = false;
+        pauser.OnPause([&](int index, milliseconds) { abort = abort || index == during; });
+        EXPECT_FALSE(RunPass(
+            {4, 5, 6}, [&](int32_t p) { log.Add(p); }, pauser, [&] { return abort; }))
+            << "pause " << during;
+        EXPECT_EQ(log.Positions().size(), static_cast<size_t>(during)) << "pause " << during;
+        EXPECT_EQ(pauser.Pauses().size(), static_cast<size_t>(during)) << "pause " << during;
+    }
+}
+
+// Waits in every pause until it is interrupted, and tells the test when a pause has begun.
+class GatePauser : public Pauser {
+  public:
+    void Pause(milliseconds) override {
+        std::unique_lock lock(mutex_);
+        ++entered_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return interrupted_; });
+    }
+    void Interrupt() override {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+        changed_.notify_all();
+    }
+    void WaitUntilPausing() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return entered_ > 0; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int entered_ = 0;
+    bool interrupted_ = false;
+};
+
+TEST(MonitorEngine, ShutdownDuringThePlanPauseRunsNoFurtherPlan) {
+    FakeMonitorUi ui;
+    ProcessLog log;
+    auto pauser = std::make_unique<GatePauser>();
+    GatePauser& gate = *pauser;
+    {
+        MonitorEngine engine(
+            ui, [&](int32_t p) { log.Add(p); }, std::move(pauser));
+        engine.ToggleMonitor({1, 2});
+        gate.WaitUntilPausing();  // plan 1 is done, its pause has begun
+    }
+    EXPECT_EQ(log.Positions(), std::vector<int32_t>{1});
 }
 
 class MonitorEngineTest : public ::testing::Test {
