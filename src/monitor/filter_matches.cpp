@@ -1,8 +1,17 @@
 #include "monitor/filter_matches.h"
 
-#include "text/regex_facade.h"
-
 namespace marl {
+namespace {
+
+RegexOptions FilterOptions() {
+    RegexOptions options;
+    options.case_sensitive = false;
+    options.multiline = false;
+    options.global = false;
+    return options;
+}
+
+}  // namespace
 
 Text BuildFilterExpression(const Text& include, const Text& exclude) {
     Text expression = "^";
@@ -12,22 +21,23 @@ Text BuildFilterExpression(const Text& include, const Text& exclude) {
     return expression;
 }
 
-bool FilterMatches(const Text& link, const Text& include, const Text& exclude,
-                   const ClipboardSink& clipboard) {
-    const Text expression = BuildFilterExpression(include, exclude);
+LinkFilter::LinkFilter(const Text& include, const Text& exclude)
+    : expression_(BuildFilterExpression(include, exclude)), regex_(expression_, FilterOptions()) {}
+
+bool LinkFilter::Matches(std::string_view link, const ClipboardSink& clipboard) const {
     if (clipboard) {
         try {
-            clipboard(expression);
+            clipboard(expression_);
         } catch (...) {
             // A clipboard that cannot take the text does not change the answer.
         }
     }
-    RegexFacade facade;
-    RegexOptions options;
-    options.case_sensitive = false;
-    options.multiline = false;
-    options.global = false;
-    return facade.Execute(expression, link, options) && facade.MatchCount() != 0;
+    return regex_.HasMatch(link);
+}
+
+bool FilterMatches(const Text& link, const Text& include, const Text& exclude,
+                   const ClipboardSink& clipboard) {
+    return LinkFilter(include, exclude).Matches(link, clipboard);
 }
 
 }  // namespace marl

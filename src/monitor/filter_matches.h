@@ -1,6 +1,8 @@
 #pragma once
 #include <functional>
+#include <string_view>
 
+#include "text/regex_facade.h"
 #include "text/text.h"
 
 namespace marl {
@@ -13,6 +15,20 @@ using ClipboardSink = std::function<void(const Text&)>;
 // is set, "(?!.*?(exclude))" when exclude is set, then ".*$". The words are expression text in their
 // loaded form (alternatives joined by "|") and keep their meaning as expression syntax.
 Text BuildFilterExpression(const Text& include, const Text& exclude);
+
+// A plan's include/exclude words as one expression, compiled once and asked for every link of the
+// plan's page. Matches gives the answer of FilterMatches, and hands the sink the same text.
+class LinkFilter {
+  public:
+    LinkFilter(const Text& include, const Text& exclude);
+
+    const Text& Expression() const { return expression_; }
+    bool Matches(std::string_view link, const ClipboardSink& clipboard = {}) const;
+
+  private:
+    Text expression_;
+    ScriptRegex regex_;
+};
 
 // True when the link holds at least one include alternative (if any are given) and no exclude
 // alternative, ASCII letters compared without regard to case. The built expression goes to

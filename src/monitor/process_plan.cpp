@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "monitor/html_to_text.h"
@@ -46,11 +47,16 @@ bool PassesRowStructure(std::string_view row, const Text& url_key, int32_t url_k
 std::vector<Candidate> FilterCandidates(const PlanRecord& plan, const std::vector<LinkMatch>& matches,
                                         const ClipboardSink& clipboard) {
     std::vector<Candidate> kept;
-    const bool word_filter = !plan.inc1.empty() || !plan.inc0.empty();
+    // Compiled once for the whole page; only built when a link gets as far as the words.
+    std::optional<LinkFilter> word_filter;
+    const bool has_words = !plan.inc1.empty() || !plan.inc0.empty();
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
         if (!PassesRowStructure(it->row, plan.url_key, plan.url_key_i)) continue;
         if (!plan.inck.empty() && it->link.find(plan.inck) == std::string_view::npos) continue;
-        if (word_filter && !FilterMatches(Text(it->link), plan.inc1, plan.inc0, clipboard)) continue;
+        if (has_words) {
+            if (!word_filter) word_filter.emplace(plan.inc1, plan.inc0);
+            if (!word_filter->Matches(it->link, clipboard)) continue;
+        }
         kept.push_back(Candidate{it->title, it->link});
     }
     return kept;

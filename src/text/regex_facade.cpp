@@ -18,7 +18,57 @@ const Text& QuotePlaceholder() {
     return kPlaceholder;
 }
 
+// Links and most subjects are plain ASCII, which needs no trip through the GBK converter.
+std::wstring Widen(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return GbkToWide(text);
+    }
+    return std::wstring(text.begin(), text.end());
+}
+
 }  // namespace
+
+struct ScriptRegex::Engine {
+    boost::wregex regex;
+};
+
+ScriptRegex::ScriptRegex(const Text& pattern, const RegexOptions& options) {
+    try {
+        const Text source =
+            options.quote_placeholder ? ReplaceAll(pattern, QuotePlaceholder(), "\"") : pattern;
+        const std::optional<std::wstring> translated =
+            TranslateScriptPattern(GbkToWide(source), options.multiline);
+        if (!translated) return;
+
+        namespace rc = boost::regex_constants;
+        rc::syntax_option_type flags = rc::ECMAScript | rc::no_mod_s | rc::no_mod_m;
+        if (!options.case_sensitive) flags |= rc::icase;
+        auto engine = std::make_unique<Engine>();
+        // The classic locale keeps case folding and \s \d \w to ASCII, whatever the process locale.
+        engine->regex.imbue(std::locale::classic());
+        engine->regex.assign(*translated, flags);
+        engine_ = std::move(engine);
+    } catch (...) {
+        // Invalid pattern (boost::regex_error) or no memory: not valid.
+        engine_.reset();
+    }
+}
+
+ScriptRegex::~ScriptRegex() = default;
+ScriptRegex::ScriptRegex(ScriptRegex&&) noexcept = default;
+ScriptRegex& ScriptRegex::operator=(ScriptRegex&&) noexcept = default;
+
+bool ScriptRegex::HasMatch(std::string_view subject) const {
+    if (!engine_) return false;
+    try {
+        const std::wstring wide = Widen(subject);
+        return boost::regex_search(wide.cbegin(), wide.cend(), engine_->regex,
+                                   boost::regex_constants::match_default);
+    } catch (...) {
+        // A search Boost abandoned as too complex or too deep, or memory: no match.
+        return false;
+    }
+}
 
 void RegexFacade::Reset() {
     subject_.clear();
@@ -32,20 +82,11 @@ bool RegexFacade::Execute(const Text& pattern, const Text& subject, const RegexO
     try {
         subject_ = GbkToWide(subject);
         has_subject_ = true;
-        const Text source =
-            options.quote_placeholder ? ReplaceAll(pattern, QuotePlaceholder(), "\"") : pattern;
-        const std::optional<std::wstring> translated =
-            TranslateScriptPattern(GbkToWide(source), options.multiline);
-        if (!translated) return false;
+        const ScriptRegex compiled(pattern, options);
+        if (!compiled.IsValid()) return false;
+        const boost::wregex& engine = compiled.engine_->regex;
 
         namespace rc = boost::regex_constants;
-        rc::syntax_option_type flags = rc::ECMAScript | rc::no_mod_s | rc::no_mod_m;
-        if (!options.case_sensitive) flags |= rc::icase;
-        boost::wregex engine;
-        // The classic locale keeps case folding and \s \d \w to ASCII, whatever the process locale.
-        engine.imbue(std::locale::classic());
-        engine.assign(*translated, flags);
-
         const size_t width = engine.mark_count() + 1;
         const auto begin = subject_.cbegin();
         const auto end = subject_.cend();
@@ -78,8 +119,8 @@ bool RegexFacade::Execute(const Text& pattern, const Text& subject, const RegexO
         spans_ = std::move(spans);
         return true;
     } catch (...) {
-        // Invalid pattern (boost::regex_error), a search Boost abandoned as too complex or too deep
-        // (std::runtime_error), or memory: no matches. The subject stays for Replace.
+        // A search Boost abandoned as too complex or too deep (std::runtime_error), or memory: no
+        // matches. The subject stays for Replace.
         spans_.clear();
         spans_per_match_ = 0;
         return false;

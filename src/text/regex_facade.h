@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/text.h"
@@ -12,6 +14,30 @@ struct RegexOptions {
     bool multiline = true;           // "^" and "$" also match next to CR and LF inside the subject
     bool global = true;              // every match; false: the first one only
     bool quote_placeholder = false;  // every "#引号" in the pattern stands for a double quote
+};
+
+class RegexFacade;
+
+// A script-style expression (as below) compiled once, for running over many subjects: a plan's
+// filter over every link of its page. Gives the answers RegexFacade gives with the same options.
+class ScriptRegex {
+  public:
+    // Compiles `pattern`; IsValid tells whether that worked. Never throws.
+    explicit ScriptRegex(const Text& pattern, const RegexOptions& options = {});
+    ~ScriptRegex();
+    ScriptRegex(ScriptRegex&&) noexcept;
+    ScriptRegex& operator=(ScriptRegex&&) noexcept;
+
+    bool IsValid() const { return engine_ != nullptr; }
+    // True when `subject` holds a match. False when it holds none, when the pattern is not valid and
+    // when the engine gave up on this subject: exactly when RegexFacade::Execute with the same
+    // pattern and options would fail or find nothing. Never throws.
+    bool HasMatch(std::string_view subject) const;
+
+  private:
+    friend class RegexFacade;
+    struct Engine;
+    std::unique_ptr<const Engine> engine_;
 };
 
 // Script-style regular expressions (the dialect of the classic Windows script engines) over GBK

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "store/database.h"
@@ -193,6 +194,30 @@ TEST_F(ProcessPlanTest, IncludeAndExcludeWordsFilterAndReachTheClipboard) {
            Anchor("/list/1", "a") + Anchor("/SHOW/2", "b") + Anchor("/show/ad", "c") + Anchor("/x", "d"));
     EXPECT_EQ(Titles(), (std::vector<Text>{"a", "b"}));
     EXPECT_EQ(ui_.Clipboard(), "^(?=.*?(list|show))(?!.*?(ad)).*$");
+}
+
+TEST_F(ProcessPlanTest, ClipboardGetsTheExpressionForEveryLinkThatReachesTheWords) {
+    const std::string page = Anchor("/list/1", "a") + Anchor("/show/2", "b") + Anchor("/x/3", "c");
+    struct Case {
+        const char* inck;
+        size_t copies;
+    };
+    // The must-contain word comes first: only what passes it is tested against the words.
+    const Case cases[] = {{"", 3}, {"s", 2}, {"/x/", 1}, {"none", 0}};
+    for (const Case& c : cases) {
+        FakeMonitorUi ui;
+        MonitorContext context{db_, plans_, ui, clock_};
+        PlanRecord plan = Plan(1, "/list");
+        plan.inck = c.inck;
+        plan.inc1 = "list|x";
+        server_.SetPage("/list", page);
+        SetPlans({plan});
+        ProcessPlan(context, 1);
+        const auto calls = ui.Calls();
+        EXPECT_EQ(static_cast<size_t>(std::count(calls.begin(), calls.end(), "clipboard")), c.copies)
+            << c.inck;
+        EXPECT_EQ(ui.Clipboard(), c.copies == 0 ? "" : "^(?=.*?(list|x)).*$") << c.inck;
+    }
 }
 
 TEST_F(ProcessPlanTest, InvalidFilterWordDropsEveryLink) {

@@ -207,3 +207,64 @@ TEST(RegexFacade, ReplaceFirstOnlyWithoutGlobalAndNothingBeforeExecute) {
 
 }  // namespace
 }  // namespace marl
+
+namespace marl {
+namespace {
+
+using namespace std::string_literals;
+
+// One compiled expression asked about many subjects must answer as a fresh facade does each time.
+TEST(ScriptRegex, CompiledOnceAnswersAsTheFacadeForEverySubject) {
+    const Text patterns[] = {
+        "^(?=.*?(news|info))(?!.*?(ad)).*$",
+        "^.*$",
+        "a.c",
+        "^$",
+        "\\u0041",
+        "\\s",
+        "[^]",
+        "(a*)*b",
+        Gbk("新闻|公告"),
+        "\x80",
+        "(",
+        "c++",
+    };
+    std::string all_ascii;
+    for (int c = 1; c < 0x80; ++c) all_ascii += static_cast<char>(c);
+    const std::string subjects[] = {
+        "",
+        "/news/1.html",
+        "/NEWS/ad",
+        "a\nc",
+        "abc\r",
+        "A",
+        all_ascii,
+        "x\0news"s,
+        "\x80",
+        "\x81\x61",
+        Gbk("/今日新闻/"),
+        "a\x81",
+        "aaaaaaaaaaaaaaaaaaaaaaab",
+    };
+    for (const Text& pattern : patterns) {
+        for (int bits = 0; bits < 8; ++bits) {
+            const RegexOptions options = Options(bits & 1, bits & 2, bits & 4);
+            const ScriptRegex compiled(pattern, options);
+            for (const std::string& subject : subjects) {
+                RegexFacade facade;
+                const bool ran = facade.Execute(pattern, subject, options);
+                EXPECT_EQ(compiled.HasMatch(subject), ran && facade.MatchCount() != 0)
+                    << pattern << " / " << subject.substr(0, 40) << " / options " << bits;
+            }
+        }
+    }
+    EXPECT_FALSE(ScriptRegex("(").IsValid());
+    EXPECT_FALSE(ScriptRegex("a**").IsValid());
+    // Valid, but too much for a long subject without "b": no match, as the facade fails there.
+    const ScriptRegex complex("(a*)*b");
+    EXPECT_TRUE(complex.IsValid());
+    EXPECT_FALSE(complex.HasMatch(std::string(5000, 'a')));
+}
+
+}  // namespace
+}  // namespace marl
