@@ -90,9 +90,12 @@ void ProcessPlan(const MonitorContext& context, int32_t position) {
         const std::vector<Candidate> candidates = FilterCandidates(*plan, matches, clipboard);
         log(KeptCount() + std::to_string(candidates.size()));
 
+        ArticleRecorder recorder(context, *plan, position);
         for (const Candidate& candidate : candidates) {
-            RecordArticle(context, *plan, HtmlToText(Text(candidate.title)), Text(candidate.link), position);
+            // The title is made only for an article that turns out to be new.
+            recorder.Record(Text(candidate.link), [&candidate] { return HtmlToText(Text(candidate.title)); });
         }
+        recorder.Finish();
     } catch (const std::bad_alloc&) {
         // A page too big to work on ends this plan only; the next plan gets a fresh start.
         static const Text kOutOfMemory = Gbk("内存不足，本方案跳过");

@@ -6,6 +6,30 @@
 #include "text/text_ops.h"
 
 namespace marl {
+namespace {
+
+const Text& SqlError() {
+    static const Text text = Gbk("Sql Err：");
+    return text;
+}
+const Text& LeftBefore() {
+    static const Text text = Gbk("查重未完成（数据库被占用或出错），");
+    return text;
+}
+const Text& LeftAfter() {
+    static const Text text = Gbk(" 个链接留待下一轮");
+    return text;
+}
+const Text& DroppedBefore() {
+    static const Text text = Gbk("保存未完成（数据库被占用或出错），");
+    return text;
+}
+const Text& DroppedAfter() {
+    static const Text text = Gbk(" 篇新文章下一轮将再次提示");
+    return text;
+}
+
+}  // namespace
 
 Text ArticleAddress(const PlanRecord& plan, const Text& link) { return plan.dom + link; }
 
@@ -20,20 +44,80 @@ Text InsertArticleStatement(int32_t position, const Text& title, const Text& add
     return statement;
 }
 
+ArticleRecorder::ArticleRecorder(const MonitorContext& context, const PlanRecord& plan, int32_t position)
+    : context_(context), plan_(plan), position_(position) {}
+
+ArticleRecorder::~ArticleRecorder() {
+    try {
+        Finish();
+    } catch (...) {
+        // A status line that cannot be written must not escape a destructor.
+    }
+}
+
+ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const Text& title) {
+    return Record(link, [&title] { return title; });
+}
+
+ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const std::function<Text()>& title) {
+    if (left_ > 0) {
+        // The file did not answer a moment ago; asking again would only wait the busy time again.
+        ++left_;
+        return Outcome::kLeft;
+    }
+    const Text address = ArticleAddress(plan_, link);
+    switch (context_.db.CheckArticle(address)) {
+        case Database::Seen::kSeen:
+            return Outcome::kKnown;
+        case Database::Seen::kUnknown:
+            ++left_;
+            return Outcome::kLeft;
+        case Database::Seen::kNew:
+            break;
+    }
+    if (!holding_) {
+        holding_ = true;
+        holding_since_ = std::chrono::steady_clock::now();
+    }
+
+    const Text text = title();
+    context_.ui.InsertArticleRow(position_, plan_.name, text, address, FormatNow(context_.clock, false));
+    context_.ui.ShowArticle(text, address);
+
+    ArticleRecord row;
+    row.classid = std::to_string(position_);
+    row.title = text;
+    row.url = address;
+    if (!context_.db.StoreArticle(row)) {
+        StatusLog(context_.ui, context_.clock, SqlError() + InsertArticleStatement(position_, text, address));
+    }
+    // Other programs wait for the write lock while we hold it: let them in now and then.
+    if (std::chrono::steady_clock::now() - holding_since_ >= kCommitAfter) Commit();
+    return Outcome::kRecorded;
+}
+
+void ArticleRecorder::Commit() {
+    dropped_ += context_.db.CommitArticles();
+    holding_ = false;
+}
+
+void ArticleRecorder::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    Commit();
+    if (dropped_ > 0) {
+        StatusLog(context_.ui, context_.clock, DroppedBefore() + std::to_string(dropped_) + DroppedAfter());
+    }
+    if (left_ > 0) {
+        StatusLog(context_.ui, context_.clock, LeftBefore() + std::to_string(left_) + LeftAfter());
+    }
+}
+
 void RecordArticle(const MonitorContext& context, const PlanRecord& plan, const Text& title, const Text& link,
                    int32_t position) {
-    const Text address = ArticleAddress(plan, link);
-    // A failed count reads as 0: the article is then taken as new rather than lost.
-    if (context.db.CountArticlesWhere("url='" + SqlEscape(address) + "'") >= 1) return;
-
-    context.ui.InsertArticleRow(position, plan.name, title, address, FormatNow(context.clock, false));
-    context.ui.ShowArticle(title, address);
-
-    const Text statement = InsertArticleStatement(position, title, address);
-    if (!context.db.ExecuteSql(statement)) {
-        static const Text kSqlError = Gbk("Sql Err：");
-        StatusLog(context.ui, context.clock, kSqlError + statement);
-    }
+    ArticleRecorder recorder(context, plan, position);
+    recorder.Record(link, title);
+    recorder.Finish();
 }
 
 }  // namespace marl

@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "monitor/monitor_context.h"
 #include "store/plan_record.h"
@@ -10,13 +12,60 @@ namespace marl {
 // The address of an article: the plan's prefix followed directly by the link as matched.
 Text ArticleAddress(const PlanRecord& plan, const Text& link);
 
-// The statement that stores a new article (classid = plan position, addtime empty).
+// The statement that stores a new article (classid = plan position, addtime empty), as the
+// "Sql Err：" line shows it when the store fails.
 Text InsertArticleStatement(int32_t position, const Text& title, const Text& address);
 
-// Records one candidate found by the plan at `position`. When its address is not yet in table
-// `info`, the article is shown (list row at the top, then the popup) and stored; a failed store is
-// logged as "Sql Err：" + statement. `plan` is the record the caller is working with, so a plan
-// list reloaded meanwhile cannot mix two plans' fields.
+// Records the candidates of one plan, one after another. For each one whose address is not yet in
+// table `info`, the article is shown (list row at the top, then the popup) and stored; a failed
+// store is logged as "Sql Err：" + statement and the article comes back next time.
+//
+// Against other programs recording into the same file: the look and the store of one address
+// happen under the file's write lock, which the recorder keeps across the plan's new articles and
+// commits at the end (or after kCommitAfter), so that a burst of new articles costs one commit,
+// not one per article. Every article is shown before its row is written, so a crash can only
+// cost articles that the next pass shows again, never one that was stored but not shown.
+//
+// When the look cannot be answered (the file held by another program past the busy time, an I/O
+// error), this and every later candidate of the plan are left for the next pass, neither shown nor
+// stored, and Finish says so in one status line.
+class ArticleRecorder {
+  public:
+    enum class Outcome { kKnown, kRecorded, kLeft };
+    // How long the write lock may be kept across new articles before it is committed.
+    static constexpr std::chrono::milliseconds kCommitAfter{1000};
+
+    // `plan` is the record the caller is working with, so a plan list reloaded meanwhile cannot
+    // mix two plans' fields; it must outlive the recorder.
+    ArticleRecorder(const MonitorContext& context, const PlanRecord& plan, int32_t position);
+    ArticleRecorder(const MonitorContext&, PlanRecord&&, int32_t) = delete;
+    // Finishes if the caller has not.
+    ~ArticleRecorder();
+    ArticleRecorder(const ArticleRecorder&) = delete;
+    ArticleRecorder& operator=(const ArticleRecorder&) = delete;
+
+    // Records one candidate. `title` gives the plain-text title; it is asked only for a new article.
+    Outcome Record(const Text& link, const std::function<Text()>& title);
+    Outcome Record(const Text& link, const Text& title);
+
+    // Commits what was stored and writes the status lines about candidates left unchecked or
+    // articles that did not reach the file.
+    void Finish();
+
+  private:
+    void Commit();
+
+    const MonitorContext& context_;
+    const PlanRecord& plan_;
+    int32_t position_;
+    bool finished_ = false;
+    int64_t left_ = 0;     // candidates left for the next pass
+    int64_t dropped_ = 0;  // stored articles that a failed commit took back
+    bool holding_ = false;
+    std::chrono::steady_clock::time_point holding_since_{};
+};
+
+// One candidate on its own (a recorder for just this article).
 void RecordArticle(const MonitorContext& context, const PlanRecord& plan, const Text& title, const Text& link,
                    int32_t position);
 

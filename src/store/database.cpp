@@ -41,7 +41,8 @@ bool RunStatement(sqlite3* db, const Text& statement, RowSink& sink) {
     if (!utf8 || utf8->size() >= static_cast<size_t>(INT_MAX)) return false;
     sqlite3_stmt* raw = nullptr;
     // The length includes the terminator, which spares SQLite a copy; the tail is ignored.
-    if (sqlite3_prepare_v2(db, utf8->c_str(), static_cast<int>(utf8->size() + 1), &raw, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, utf8->c_str(), static_cast<int>(utf8->size() + 1), &raw, nullptr) !=
+        SQLITE_OK) {
         sqlite3_finalize(raw);
         return false;
     }
@@ -63,23 +64,114 @@ bool RunStatement(sqlite3* db, const Text& statement, RowSink& sink) {
 
 int32_t ClampCount(int64_t count) { return count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count); }
 
+// A value as the file stores it: UTF-8, up to its first zero byte like every text of ours. A value
+// that is not valid GBK (a page's bytes taken as they came) keeps its bytes, so that the look and
+// the insert of one address always agree and two such addresses stay apart.
+std::string StoredForm(const Text& value) {
+    const std::string_view text = UpToZero(value);
+    bool ascii = true;
+    for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return std::string(text);
+    if (auto utf8 = GbkToUtf8Strict(text)) return std::move(*utf8);
+    return std::string(text);
+}
+
+bool BindText(sqlite3_stmt* statement, int index, const std::string& value) {
+    if (value.size() >= static_cast<size_t>(INT_MAX)) return false;
+    return sqlite3_bind_text(statement, index, value.data(), static_cast<int>(value.size()), SQLITE_STATIC) ==
+           SQLITE_OK;
+}
+
+// Leaves a kept statement ready for its next use, without a lock or a dangling binding.
+void Rewind(sqlite3_stmt* statement) {
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+}
+
+constexpr const char kSeenCheckSql[] = "SELECT 1 FROM info WHERE url = ?1 LIMIT 1";
+// Stores only if still absent: a row some other writer added since the look is never doubled.
+constexpr const char kInsertSql[] =
+    "INSERT INTO info (classid, title, url, addtime) SELECT ?1, ?2, ?3, ?4 "
+    "WHERE NOT EXISTS (SELECT 1 FROM info WHERE url = ?3)";
+
 }  // namespace
 
 class Database::Connection {
-public:
+  public:
     explicit Connection(sqlite3* db) : db_(db) {}
-    ~Connection() { sqlite3_close_v2(db_); }
+    ~Connection() {
+        seen_check.reset();
+        insert.reset();
+        sqlite3_close_v2(db_);
+    }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
     sqlite3* get() const { return db_; }
 
-private:
+    // The recording statements, prepared at first use and kept for the life of the connection.
+    StatementPtr seen_check;
+    StatementPtr insert;
+    // The transaction the recording operations keep open between calls: a read transaction
+    // across a plan's looks (one file lock instead of one per look), or the write transaction
+    // that holds the articles stored so far.
+    enum class Kept { kNone, kReading, kWriting };
+    Kept kept = Kept::kNone;
+    int32_t pending = 0;  // articles stored in the write transaction so far
+    int32_t dropped = 0;  // stored articles rolled back since CommitArticles last reported
+
+    sqlite3_stmt* Prepared(StatementPtr& slot, const char* sql) {
+        if (!slot) {
+            sqlite3_stmt* raw = nullptr;
+            if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr) != SQLITE_OK) {
+                sqlite3_finalize(raw);
+                return nullptr;
+            }
+            slot.reset(raw);
+        }
+        return slot.get();
+    }
+
+    // After a failed step: some errors (I/O, disk full, busy in the middle of a write) roll the
+    // whole transaction back, which takes every article stored in it along.
+    void NoteLostTransaction() {
+        if (kept == Kept::kNone || sqlite3_get_autocommit(db_) == 0) return;
+        if (kept == Kept::kWriting) dropped += pending;
+        kept = Kept::kNone;
+        pending = 0;
+    }
+
+    // Ends the transaction kept open between recording calls. A commit that fails is rolled back,
+    // and the articles it held are counted as dropped.
+    void EndKeptTransaction() {
+        if (kept == Kept::kNone) return;
+        const bool writing = kept == Kept::kWriting;
+        kept = Kept::kNone;
+        if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            if (writing) dropped += pending;
+        }
+        pending = 0;
+    }
+
+    // Takes the file's write lock for recording. The read transaction goes first: holding its
+    // read lock while waiting for the write lock could keep another writer from ever committing.
+    int BeginRecording() {
+        if (kept == Kept::kReading) EndKeptTransaction();
+        const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) kept = Kept::kWriting;
+        return rc;
+    }
+
+  private:
     sqlite3* db_;
 };
 
 Database::Database() = default;
 
-Database::~Database() = default;
+Database::~Database() {
+    // What recording stored must not go down with the connection.
+    if (connection_) connection_->EndKeptTransaction();
+}
 
 std::unique_lock<std::timed_mutex> Database::Acquire() {
     std::unique_lock<std::timed_mutex> lock(mutex_, std::defer_lock);
@@ -99,8 +191,14 @@ std::unique_lock<std::timed_mutex> Database::Acquire() {
     return lock;
 }
 
-bool Database::Open(const std::string& path) {
+std::unique_lock<std::timed_mutex> Database::AcquireOutsideRecording() {
     auto lock = Acquire();
+    if (connection_) connection_->EndKeptTransaction();
+    return lock;
+}
+
+bool Database::Open(const std::string& path) {
+    auto lock = AcquireOutsideRecording();
     connection_.reset();
     open_ = false;
     if (path.empty()) return false;
@@ -125,7 +223,7 @@ bool Database::Open(const std::string& path) {
 }
 
 void Database::Close() {
-    auto lock = Acquire();
+    auto lock = AcquireOutsideRecording();
     connection_.reset();
     open_ = false;
 }
@@ -133,7 +231,7 @@ void Database::Close() {
 bool Database::IsOpen() const { return open_; }
 
 bool Database::ExecuteSql(const Text& statement) {
-    auto lock = Acquire();
+    auto lock = AcquireOutsideRecording();
     if (!connection_) return false;
     RowSink sink;
     try {
@@ -151,7 +249,7 @@ int32_t Database::CountArticlesWhere(const Text& condition) {
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    auto lock = Acquire();
+    auto lock = AcquireOutsideRecording();
     if (!connection_) return 0;
     RowSink sink;
     try {
@@ -163,7 +261,7 @@ int32_t Database::CountArticlesWhere(const Text& condition) {
 
 int32_t Database::QueryRows(const Text& statement, std::vector<std::vector<Text>>& rows) {
     rows.clear();
-    auto lock = Acquire();
+    auto lock = AcquireOutsideRecording();
     if (!connection_) return 0;
     RowSink sink;
     sink.rows = &rows;
@@ -179,6 +277,87 @@ int32_t Database::QueryRows(const Text& statement, std::vector<std::vector<Text>
         return 0;
     }
     return static_cast<int32_t>(sink.count);
+}
+
+Database::Seen Database::CheckArticle(const Text& address) {
+    std::string stored;
+    try {
+        stored = StoredForm(address);
+    } catch (const std::bad_alloc&) {
+        return Seen::kUnknown;
+    }
+    auto lock = Acquire();
+    if (!connection_) return Seen::kUnknown;
+    Connection& c = *connection_;
+    sqlite3_stmt* look = c.Prepared(c.seen_check, kSeenCheckSql);
+    if (look == nullptr) return Seen::kUnknown;
+    const auto look_once = [&] {
+        Seen answer = Seen::kUnknown;
+        if (BindText(look, 1, stored)) {
+            const int rc = sqlite3_step(look);
+            answer = rc == SQLITE_ROW ? Seen::kSeen : rc == SQLITE_DONE ? Seen::kNew : Seen::kUnknown;
+        }
+        Rewind(look);
+        if (answer == Seen::kUnknown) c.NoteLostTransaction();
+        return answer;
+    };
+
+    if (c.kept == Connection::Kept::kWriting) return look_once();  // the write lock is ours already
+    // Most addresses have been seen before: looks under a read lock settle them without keeping
+    // other programs from writing. One read transaction serves the looks until the next write.
+    if (c.kept == Connection::Kept::kNone && sqlite3_get_autocommit(c.get()) != 0 &&
+        sqlite3_exec(c.get(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        c.kept = Connection::Kept::kReading;
+    }
+    const Seen unlocked = look_once();
+    if (unlocked == Seen::kUnknown) c.EndKeptTransaction();
+    if (unlocked != Seen::kNew) return unlocked;
+    const int rc = c.BeginRecording();
+    if (rc != SQLITE_OK) {
+        // A file we cannot write: nothing of ours can double a row, so the look stands and the
+        // insert will fail visibly. Anything else (another writer past the busy time): unknown.
+        return (rc & 0xFF) == SQLITE_READONLY ? Seen::kNew : Seen::kUnknown;
+    }
+    return look_once();
+}
+
+bool Database::StoreArticle(const ArticleRecord& article) {
+    std::string classid, title, url, addtime;
+    try {
+        classid = StoredForm(article.classid);
+        title = StoredForm(article.title);
+        url = StoredForm(article.url);
+        addtime = StoredForm(article.addtime);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    auto lock = Acquire();
+    if (!connection_) return false;
+    Connection& c = *connection_;
+    sqlite3_stmt* insert = c.Prepared(c.insert, kInsertSql);
+    if (insert == nullptr) return false;
+    // Given up since the look (another thread's statement committed it): take it again; the
+    // insert itself still refuses to double a row.
+    if (c.kept != Connection::Kept::kWriting && c.BeginRecording() != SQLITE_OK) return false;
+    bool stored = BindText(insert, 1, classid) && BindText(insert, 2, title) && BindText(insert, 3, url) &&
+                  BindText(insert, 4, addtime);
+    stored = stored && sqlite3_step(insert) == SQLITE_DONE;
+    Rewind(insert);
+    if (stored) {
+        ++c.pending;
+    } else {
+        c.NoteLostTransaction();
+    }
+    return stored;
+}
+
+int32_t Database::CommitArticles() {
+    auto lock = Acquire();
+    if (!connection_) return 0;
+    connection_->EndKeptTransaction();
+    const int32_t dropped = connection_->dropped;
+    connection_->dropped = 0;
+    return dropped;
 }
 
 void Database::SetIdleHook(std::function<void()> hook) {

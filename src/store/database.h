@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/plan_record.h"
 #include "text/text.h"
 
 struct sqlite3;
@@ -21,7 +22,7 @@ namespace marl {
 // own statement while holding the connection exclusively; failures are results (false or 0),
 // never exceptions, and nothing is kept open between operations.
 class Database {
-public:
+  public:
     Database();
     ~Database();
     Database(const Database&) = delete;
@@ -42,6 +43,33 @@ public:
     // that have no GBK form as empty texts. Returns the row count; on failure 0 and no rows.
     int32_t QueryRows(const Text& statement, std::vector<std::vector<Text>>& rows);
 
+    // New-article recording, safe against another program (a second marltips or a cron
+    // `marltips-cli pass`) recording into the same file at the same time.
+    //
+    // CheckArticle answers whether `info` holds a row whose url equals `address`: the answer of
+    // CountArticlesWhere("url='...'") >= 1, from a statement prepared once per connection with the
+    // address bound. Its looks share one read transaction until the next write or commit. Before it
+    // answers kNew it takes the file's write lock and looks again, and it keeps that lock: nobody
+    // else can store the address before StoreArticle does. kUnknown when the question cannot be
+    // answered (no connection, another program holding the file past the busy time, an I/O error):
+    // the caller must then neither show nor store the article. When the file cannot be written at
+    // all (read-only), the unlocked look stands, since no row can come from us anyway.
+    //
+    // StoreArticle inserts the row unless a row with its url exists by then, inside the write
+    // transaction (taken again if it has been given up meanwhile). False when it could not run.
+    //
+    // CommitArticles commits and gives up the locks the recording calls keep. It returns how many
+    // stored articles did not make it into the file (a failed commit rolls back): those come back
+    // as new next time. Every other operation, Close and the destructor commit first, so that a
+    // statement of another thread never ends up inside the recording transaction.
+    //
+    // Values go to the file as UTF-8; one that is not valid GBK goes as its bytes unchanged, the
+    // same for the look and the insert, so such an address is still found again.
+    enum class Seen { kSeen, kNew, kUnknown };
+    Seen CheckArticle(const Text& address);
+    bool StoreArticle(const ArticleRecord& article);
+    int32_t CommitArticles();
+
     // Run between the 10 ms retries while a caller waits for the connection, so that a waiting
     // user-interface thread keeps handling its events. Only the thread that installs the hook
     // runs it (the worker just waits), and it never runs while the connection is held.
@@ -51,9 +79,11 @@ public:
     static constexpr std::chrono::milliseconds kBusyTimeout{3000};
     void SetBusyTimeout(std::chrono::milliseconds timeout);
 
-private:
+  private:
     class Connection;
     std::unique_lock<std::timed_mutex> Acquire();
+    // Acquire, then commit an open recording transaction (every operation but the recording ones).
+    std::unique_lock<std::timed_mutex> AcquireOutsideRecording();
 
     std::timed_mutex mutex_;
     std::unique_ptr<Connection> connection_;  // guarded by mutex_

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+
 #include "store/database.h"
 #include "store/plan_record.h"
+#include "store/raw_sqlite.h"
 #include "support/fake_clock.h"
 #include "support/fake_monitor_ui.h"
 #include "support/temp_dir.h"
@@ -13,6 +17,26 @@ namespace {
 
 using test::FakeClock;
 using test::FakeMonitorUi;
+using Outcome = ArticleRecorder::Outcome;
+
+Text LeftLine(int count) {
+    return Gbk("查重未完成（数据库被占用或出错），") + std::to_string(count) + Gbk(" 个链接留待下一轮");
+}
+
+Text DroppedLine(int count) {
+    return Gbk("保存未完成（数据库被占用或出错），") + std::to_string(count) +
+           Gbk(" 篇新文章下一轮将再次提示");
+}
+
+// A fake UI that runs a hook while an article is being shown (the moment a desktop user could act).
+class HookedUi : public FakeMonitorUi {
+  public:
+    std::function<void(const Text& address)> on_show;
+    void ShowArticle(const Text& title, const Text& address) override {
+        FakeMonitorUi::ShowArticle(title, address);
+        if (on_show) on_show(address);
+    }
+};
 
 class RecordArticleTest : public ::testing::Test {
   protected:
@@ -131,12 +155,139 @@ TEST_F(RecordArticleTest, FailedStoreIsLoggedAndShownAgainNextTime) {
     EXPECT_EQ(ui_.StatusLines().size(), 2u);
 }
 
-TEST_F(RecordArticleTest, ClosedDatabaseCountsNothingAndFailsTheStore) {
+TEST_F(RecordArticleTest, ClosedDatabaseLeavesTheArticleForTheNextPass) {
+    // Without an answer to the seen-check the article may well be known: it is neither shown nor
+    // stored, and the status box says why.
     db_.Close();
     Record("t", "a", 1);
-    EXPECT_EQ(ui_.Rows().size(), 1u);
-    ASSERT_EQ(ui_.StatusMessages().size(), 1u);
-    EXPECT_EQ(ui_.StatusMessages()[0].rfind(Gbk("Sql Err：") + "INSERT INTO 'info'", 0), 0u);
+    EXPECT_TRUE(ui_.Rows().empty());
+    EXPECT_TRUE(ui_.ShownArticles().empty());
+    EXPECT_EQ(ui_.StatusMessages(), std::vector<Text>{LeftLine(1)});
+}
+
+// Another program holds the file: a stored article never comes back, a new one waits for the next
+// pass and is then shown and stored once.
+TEST_F(RecordArticleTest, FileHeldByAnotherProgramShowsNothingTwice) {
+    Record("known", "known.html", 1);
+    ASSERT_EQ(ui_.Rows().size(), 1u);
+    db_.SetBusyTimeout(std::chrono::milliseconds(100));
+    struct Case {
+        const char* lock;
+        Outcome known;  // what the stored article gets while the lock is held
+        int left;
+    };
+    const Case cases[] = {
+        // A writer in the middle of its commit: not even a read gets through, so nothing is asked
+        // after the first failure either.
+        {"BEGIN EXCLUSIVE", Outcome::kLeft, 2},
+        // A writer that has not committed yet: reads still settle the known article.
+        {"BEGIN IMMEDIATE", Outcome::kKnown, 1},
+    };
+    for (const Case& c : cases) {
+        const Text fresh = std::string("new-") + c.lock + ".html";
+        FakeMonitorUi ui;
+        MonitorContext context{db_, plans_, ui, clock_};
+        {
+            test::RawSqlite other(dir_.File("marltips.db"));
+            other.Exec(c.lock);
+            ArticleRecorder recorder(context, plan_, 1);
+            EXPECT_EQ(recorder.Record("known.html", "known"), c.known) << c.lock;
+            EXPECT_EQ(recorder.Record(fresh, "fresh"), Outcome::kLeft) << c.lock;
+            recorder.Finish();
+            other.Exec("ROLLBACK");
+        }
+        EXPECT_TRUE(ui.Rows().empty()) << c.lock;
+        EXPECT_EQ(ui.StatusMessages(), std::vector<Text>{LeftLine(c.left)}) << c.lock;
+
+        // The next pass, with the file free again.
+        ArticleRecorder recorder(context, plan_, 1);
+        EXPECT_EQ(recorder.Record("known.html", "known"), Outcome::kKnown) << c.lock;
+        EXPECT_EQ(recorder.Record(fresh, "fresh"), Outcome::kRecorded) << c.lock;
+        EXPECT_EQ(recorder.Record(fresh, "fresh"), Outcome::kKnown) << c.lock;
+        recorder.Finish();
+        ASSERT_EQ(ui.Rows().size(), 1u) << c.lock;
+        EXPECT_EQ(ui.Rows()[0].address, plan_.dom + fresh);
+    }
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"1|known|http://127.0.0.1/known.html|",
+                                                  "1|fresh|http://127.0.0.1/new-BEGIN EXCLUSIVE.html|",
+                                                  "1|fresh|http://127.0.0.1/new-BEGIN IMMEDIATE.html|"}));
+}
+
+TEST_F(RecordArticleTest, LinksThatAreNotValidGbkAreRecordedOnceAndKeptApart) {
+    plan_.dom = "";
+    // A lone lead byte at the end, lead bytes before bytes no pair can end in, and two that differ
+    // only in their invalid byte.
+    const Text links[] = {"/a\x81", "/b\x81\x7F", "/c\x90 x", "/d\x82", "/d\x83"};
+    for (int pass = 1; pass <= 3; ++pass) {
+        for (const Text& link : links) Record("t", link, 1);
+    }
+    EXPECT_EQ(ui_.Rows().size(), std::size(links));
+    EXPECT_TRUE(ui_.StatusLines().empty());
+    // Stored byte for byte, as they were looked up.
+    test::RawSqlite raw(dir_.File("marltips.db"));
+    EXPECT_EQ(raw.Column("SELECT url FROM info ORDER BY id"),
+              std::vector<std::string>(std::begin(links), std::end(links)));
+    // A valid address with Chinese text still goes in as UTF-8 and is found again.
+    Record("t", Gbk("/新闻"), 1);
+    Record("t", Gbk("/新闻"), 1);
+    EXPECT_EQ(raw.Column("SELECT url FROM info WHERE url LIKE '/%闻'"), std::vector<std::string>{"/新闻"});
+}
+
+TEST_F(RecordArticleTest, FailedCommitSaysSoAndTheArticlesComeBack) {
+    db_.SetBusyTimeout(std::chrono::milliseconds(100));
+    test::RawSqlite reader(dir_.File("marltips.db"));
+    reader.Exec("BEGIN");
+    reader.Column("SELECT url FROM info");  // a read lock that outlasts our busy time
+    {
+        ArticleRecorder recorder(context_, plan_, 2);
+        EXPECT_EQ(recorder.Record("1", "one"), Outcome::kRecorded);
+        EXPECT_EQ(recorder.Record("2", "two"), Outcome::kRecorded);
+    }  // finished by the destructor
+    reader.Exec("COMMIT");
+    EXPECT_EQ(ui_.Rows().size(), 2u);
+    EXPECT_EQ(ui_.StatusMessages(), std::vector<Text>{DroppedLine(2)});
+    EXPECT_TRUE(Stored().empty());
+
+    Record("one", "1", 2);
+    Record("two", "2", 2);
+    EXPECT_EQ(ui_.Rows().size(), 4u);
+    EXPECT_EQ(Stored().size(), 2u);
+}
+
+// The desktop program shares the connection with the plan editor: a plan saved while the worker
+// shows an article is committed on its own, never held in (or lost with) the articles' transaction.
+TEST_F(RecordArticleTest, StatementOfAnotherCallerIsNeverPartOfTheRecording) {
+    HookedUi ui;
+    MonitorContext context{db_, plans_, ui, clock_};
+    test::RawSqlite other(dir_.File("marltips.db"));
+    std::vector<std::string> seen_by_other;
+    ui.on_show = [&](const Text& address) {
+        ASSERT_TRUE(db_.ExecuteSql("INSERT INTO rule (name) VALUES ('" + address + "')"));
+        const auto names = other.Column("SELECT name FROM rule");
+        seen_by_other.push_back(names.empty() ? "" : names.back());
+    };
+    ArticleRecorder recorder(context, plan_, 1);
+    EXPECT_EQ(recorder.Record("a", "A"), Outcome::kRecorded);
+    EXPECT_EQ(recorder.Record("a", "A"), Outcome::kKnown);
+    EXPECT_EQ(recorder.Record("b", "B"), Outcome::kRecorded);
+    recorder.Finish();
+    EXPECT_EQ(seen_by_other, (std::vector<std::string>{"http://127.0.0.1/a", "http://127.0.0.1/b"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"1|A|http://127.0.0.1/a|", "1|B|http://127.0.0.1/b|"}));
+    EXPECT_TRUE(ui.StatusLines().empty());
+}
+
+TEST_F(RecordArticleTest, TitleIsAskedForOnlyWhenTheArticleIsNew) {
+    int asked = 0;
+    const auto title = [&asked] {
+        ++asked;
+        return Text("made");
+    };
+    ArticleRecorder recorder(context_, plan_, 1);
+    EXPECT_EQ(recorder.Record("x", title), Outcome::kRecorded);
+    EXPECT_EQ(recorder.Record("x", title), Outcome::kKnown);
+    recorder.Finish();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ui_.Rows()[0].title, "made");
 }
 
 TEST(InsertArticleStatement, ExactText) {

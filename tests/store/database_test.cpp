@@ -16,6 +16,7 @@
 #include "store/raw_sqlite.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
+#include "text/text_ops.h"
 
 namespace marl {
 namespace {
@@ -25,7 +26,7 @@ using test::ReadFileBytes;
 using Rows = std::vector<std::vector<Text>>;
 
 class DatabaseTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = dir_.File("marltips.db");
         test::CreateDatabaseFile(path_);
@@ -64,7 +65,8 @@ TEST_F(DatabaseTest, UnreadableValuesReadAsEmptyText) {
 }
 
 TEST_F(DatabaseTest, RunsOnlyTheFirstStatementOfAText) {
-    EXPECT_TRUE(db_.ExecuteSql("INSERT INTO info (url) VALUES ('first'); INSERT INTO info (url) VALUES ('second');"));
+    EXPECT_TRUE(
+        db_.ExecuteSql("INSERT INTO info (url) VALUES ('first'); INSERT INTO info (url) VALUES ('second');"));
     EXPECT_EQ(db_.CountArticlesWhere("1=1"), 1);
     // The tail of a condition cannot smuggle in a second statement either.
     EXPECT_EQ(db_.CountArticlesWhere("url='first'; DELETE FROM info"), 1);
@@ -80,10 +82,10 @@ TEST_F(DatabaseTest, ResultsOfEachOperation) {
     const Case cases[] = {
         {"UPDATE rule SET name='b' WHERE id=999", true},  // no row changed is still success
         {"DELETE FROM rule WHERE id=999", true},
-        {"SELECT * FROM rule", true},                     // rows are stepped over
+        {"SELECT * FROM rule", true},  // rows are stepped over
         {"INSERT INTO nowhere VALUES (1)", false},
         {"this is not sql", false},
-        {"", false},                                      // nothing to run
+        {"", false},  // nothing to run
         {"   -- only a comment", false},
     };
     for (const Case& c : cases) EXPECT_EQ(db_.ExecuteSql(c.statement), c.execute_ok) << c.statement;
@@ -125,8 +127,8 @@ TEST_F(DatabaseTest, TwoThreadsNeverLoseOrMixStatements) {
     auto worker = [&](const std::string& tag) {
         for (int i = 0; i < kRounds; ++i) {
             const std::string url = tag + "-" + std::to_string(i);
-            if (!db_.ExecuteSql("INSERT INTO info (classid, title, url) VALUES ('" + tag + "', 't" + url + "', '" +
-                                url + "')")) {
+            if (!db_.ExecuteSql("INSERT INTO info (classid, title, url) VALUES ('" + tag + "', 't" + url +
+                                "', '" + url + "')")) {
                 ++mismatches;
             }
             Rows rows;
@@ -170,6 +172,36 @@ TEST_F(DatabaseTest, StatementsFailPromptlyWhileAnotherProgramHoldsTheLock) {
     EXPECT_EQ(db_.CountArticlesWhere("url='blocked'"), 0);
 }
 
+TEST_F(DatabaseTest, ArticleCheckAnswersAsTheTextFormDoes) {
+    const Text stored[] = {"http://a/1", "it's", Gbk("新闻"), "Case", "", "trail "};
+    for (const Text& url : stored) {
+        ASSERT_TRUE(db_.ExecuteSql("INSERT INTO info (classid, title, url, addtime) VALUES ('1', 't', " +
+                                   SqlQuote(url) + ", '')"));
+    }
+    ASSERT_TRUE(db_.ExecuteSql("INSERT INTO info (classid) VALUES ('null url')"));
+    const Text probes[] = {"http://a/1", "http://a/2", "it's",   "it''s", Gbk("新闻"), Gbk("新闻 "), "Case",
+                           "case",       "",           "trail ", "trail", "%",         "' OR '1'='1"};
+    for (const Text& probe : probes) {
+        const bool seen = db_.CountArticlesWhere("url=" + SqlQuote(probe)) >= 1;
+        EXPECT_EQ(db_.CheckArticle(probe), seen ? Database::Seen::kSeen : Database::Seen::kNew) << probe;
+    }
+    EXPECT_EQ(db_.CommitArticles(), 0);
+}
+
+TEST_F(DatabaseTest, StoredArticleIsNeverDoubledAndSurvivesClose) {
+    ArticleRecord article{"3", "title", "http://a/x", ""};
+    ASSERT_EQ(db_.CheckArticle(article.url), Database::Seen::kNew);
+    EXPECT_TRUE(db_.StoreArticle(article));
+    EXPECT_EQ(db_.CheckArticle(article.url), Database::Seen::kSeen);  // our own row, not yet committed
+    EXPECT_TRUE(db_.StoreArticle(article));                           // runs, adds nothing
+    db_.Close();                                                      // commits before it closes
+    ASSERT_TRUE(db_.Open(path_));
+    Rows rows;
+    EXPECT_EQ(db_.QueryRows("SELECT classid, title, url, addtime FROM info", rows), 1);
+    EXPECT_EQ(rows, (Rows{{"3", "title", "http://a/x", ""}}));
+    EXPECT_EQ(db_.CommitArticles(), 0);
+}
+
 TEST_F(DatabaseTest, IdleHookRunsOnlyOnItsOwnThreadWhileWaiting) {
     db_.SetBusyTimeout(std::chrono::milliseconds(1500));
     std::set<std::thread::id> hook_threads;
@@ -202,7 +234,7 @@ TEST_F(DatabaseTest, IdleHookRunsOnlyOnItsOwnThreadWhileWaiting) {
 }
 
 class DatabaseOpenTest : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir_;
 };
 
