@@ -260,7 +260,13 @@ int32_t Database::CountArticlesWhere(const Text& condition) {
 }
 
 int32_t Database::QueryRows(const Text& statement, std::vector<std::vector<Text>>& rows) {
+    bool failed = false;
+    return QueryRows(statement, rows, failed);
+}
+
+int32_t Database::QueryRows(const Text& statement, std::vector<std::vector<Text>>& rows, bool& failed) {
     rows.clear();
+    failed = true;
     auto lock = AcquireOutsideRecording();
     if (!connection_) return 0;
     RowSink sink;
@@ -276,6 +282,7 @@ int32_t Database::QueryRows(const Text& statement, std::vector<std::vector<Text>
         rows.shrink_to_fit();
         return 0;
     }
+    failed = false;
     return static_cast<int32_t>(sink.count);
 }
 

@@ -42,6 +42,8 @@ class Database {
     // Runs a query; `rows` receives every row, columns in select-list order, NULL and values
     // that have no GBK form as empty texts. Returns the row count; on failure 0 and no rows.
     int32_t QueryRows(const Text& statement, std::vector<std::vector<Text>>& rows);
+    // The same; `failed` tells a statement that did not run to its end from one without rows.
+    int32_t QueryRows(const Text& statement, std::vector<std::vector<Text>>& rows, bool& failed);
 
     // New-article recording, safe against another program (a second marltips or a cron
     // `marltips-cli pass`) recording into the same file at the same time.

@@ -19,19 +19,22 @@ const Text& InsertTemplate() {
         "\"url_gs\", \"inc1\", \"inc0\", \"ltime\", \"dom\", \"url_key\", \"url_key_i\", \"inck\")\r\n"
         "VALUES ([marl]分类[marl], [marl]名称[marl], [marl]链接[marl], [marl]编码[marl], [marl]协议头[marl], "
         "[marl]pst信息[marl], [marl]区域[marl], [marl]js脚本[marl], [marl]url格式[marl], [marl]包含词[marl], "
-        "[marl]不含词[marl], [marl]时间[marl], [marl]前缀[marl], [marl]行结构标记[marl], [marl]行结构值[marl], "
+        "[marl]不含词[marl], [marl]时间[marl], [marl]前缀[marl], [marl]行结构标记[marl], "
+        "[marl]行结构值[marl], "
         "[marl]必含词[marl]);");
     return kText;
 }
 
 const Text& UpdateTemplate() {
-    static const Text kText = Gbk(
-        "UPDATE \"rule\" SET \"class\" = [marl]1[marl],\"name\" = [marl]名称[marl],\"url\" = [marl]链接[marl],"
-        "\"dom\" = [marl]前缀[marl],\"code\" = [marl]编码[marl],\"ua\" = [marl]协议头[marl],"
-        "\"post\" = [marl]pst信息[marl],\"part\" = [marl]区域[marl],\"js\" = [marl]js脚本[marl],"
-        "\"url_gs\" = [marl]url格式[marl],\"inc1\" = [marl]包含词[marl],\"inc0\" = [marl]不含词[marl],"
-        "\"ltime\" = [marl]时间[marl],\"url_key\" = [marl]行结构标记[marl],\"url_key_i\" = [marl]行结构值[marl],"
-        "\"inck\" = [marl]必含词[marl] WHERE \"id\" = [marl]编号[marl];");
+    static const Text kText =
+        Gbk("UPDATE \"rule\" SET \"class\" = [marl]1[marl],\"name\" = [marl]名称[marl],\"url\" = "
+            "[marl]链接[marl],"
+            "\"dom\" = [marl]前缀[marl],\"code\" = [marl]编码[marl],\"ua\" = [marl]协议头[marl],"
+            "\"post\" = [marl]pst信息[marl],\"part\" = [marl]区域[marl],\"js\" = [marl]js脚本[marl],"
+            "\"url_gs\" = [marl]url格式[marl],\"inc1\" = [marl]包含词[marl],\"inc0\" = [marl]不含词[marl],"
+            "\"ltime\" = [marl]时间[marl],\"url_key\" = [marl]行结构标记[marl],\"url_key_i\" = "
+            "[marl]行结构值[marl],"
+            "\"inck\" = [marl]必含词[marl] WHERE \"id\" = [marl]编号[marl];");
     return kText;
 }
 
@@ -119,8 +122,14 @@ Text DefaultHeaderBlock() {
 PlanStore::PlanStore(Database& db, SharedPlanList& plans) : db_(db), plans_(plans) {}
 
 int PlanStore::LoadPlans() {
+    bool failed = false;
+    return LoadPlans(failed);
+}
+
+int PlanStore::LoadPlans(bool& failed) {
     std::vector<std::vector<Text>> rows;
-    if (db_.QueryRows(PlanListStatement(), rows) <= 0 || rows.empty()) return 0;
+    failed = false;
+    if (db_.QueryRows(PlanListStatement(), rows, failed) <= 0 || rows.empty()) return 0;
     try {
         std::vector<PlanRecord> records;
         records.reserve(rows.size());
@@ -129,6 +138,7 @@ int PlanStore::LoadPlans() {
         plans_.Set(std::make_shared<const PlanList>(std::move(records)));
         return count;
     } catch (const std::bad_alloc&) {
+        failed = true;
         return 0;
     }
 }

@@ -20,17 +20,21 @@ struct StoreResult {
 
 // The only reader and writer of table `rule`.
 class PlanStore {
-public:
+  public:
     PlanStore(Database& db, SharedPlanList& plans);
 
     // Reloads the plan list (the 50 lowest ids, ascending). Returns the number loaded; with no
     // row, or a failing statement, returns 0 and leaves the current list as it was.
     int LoadPlans();
+    // The same; `failed` is true when the list statement did not run (database locked beyond the busy
+    // time, not a database, no plan table) or the list could not be built, false for a table without
+    // rows. Callers that must not take a broken database for an empty one ask this form.
+    int LoadPlans(bool& failed);
     // Inserts a new plan when id is 0 (or below), else updates the plan with that id.
     StoreResult UpsertPlan(const PlanValues& values, int32_t id);
     StoreResult DropPlan(int32_t id);
 
-private:
+  private:
     Database& db_;
     SharedPlanList& plans_;
 };

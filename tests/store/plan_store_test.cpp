@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,17 +30,21 @@ PlanValues SimpleValues() {
 }
 
 TEST(PlanStatementTest, TextsAreExact) {
-    EXPECT_EQ(PlanListStatement(),
-              "SELECT id,class,name,url,code,ua,part,js,url_gs,ltime,post,inc1,inc0,dom,url_key,url_key_i,inck "
-              "FROM 'rule' ORDER BY 'id' DESC LIMIT 50");
-    EXPECT_EQ(FillPlanStatement(SimpleValues(), 0),
-              "INSERT INTO \"rule\" (\"class\", \"name\", \"url\", \"code\", \"ua\", \"post\", \"part\", \"js\", "
-              "\"url_gs\", \"inc1\", \"inc0\", \"ltime\", \"dom\", \"url_key\", \"url_key_i\", \"inck\")\r\n"
-              "VALUES ('1', 'N', 'U', '1', 'H', '', '[*]', '', '', 'a$$b', '', '', 'http://d', '', '1', '');");
+    EXPECT_EQ(
+        PlanListStatement(),
+        "SELECT id,class,name,url,code,ua,part,js,url_gs,ltime,post,inc1,inc0,dom,url_key,url_key_i,inck "
+        "FROM 'rule' ORDER BY 'id' DESC LIMIT 50");
+    EXPECT_EQ(
+        FillPlanStatement(SimpleValues(), 0),
+        "INSERT INTO \"rule\" (\"class\", \"name\", \"url\", \"code\", \"ua\", \"post\", \"part\", \"js\", "
+        "\"url_gs\", \"inc1\", \"inc0\", \"ltime\", \"dom\", \"url_key\", \"url_key_i\", \"inck\")\r\n"
+        "VALUES ('1', 'N', 'U', '1', 'H', '', '[*]', '', '', 'a$$b', '', '', 'http://d', '', '1', '');");
     EXPECT_EQ(FillPlanStatement(SimpleValues(), 7),
-              "UPDATE \"rule\" SET \"class\" = '1',\"name\" = 'N',\"url\" = 'U',\"dom\" = 'http://d',\"code\" = '1',"
+              "UPDATE \"rule\" SET \"class\" = '1',\"name\" = 'N',\"url\" = 'U',\"dom\" = "
+              "'http://d',\"code\" = '1',"
               "\"ua\" = 'H',\"post\" = '',\"part\" = '[*]',\"js\" = '',\"url_gs\" = '',\"inc1\" = 'a$$b',"
-              "\"inc0\" = '',\"ltime\" = '',\"url_key\" = '',\"url_key_i\" = '1',\"inck\" = '' WHERE \"id\" = '7';");
+              "\"inc0\" = '',\"ltime\" = '',\"url_key\" = '',\"url_key_i\" = '1',\"inck\" = '' WHERE \"id\" "
+              "= '7';");
     EXPECT_EQ(DropPlanStatement(12), "DELETE FROM \"rule\" WHERE ((\"id\" = '12'));");
     EXPECT_EQ(DefaultHeaderBlock(),
               Gbk("User-Agent:Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -56,7 +62,7 @@ TEST(PlanStatementTest, InsertedValuesAreNeverSearchedAgain) {
 }
 
 class PlanStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = dir_.File("marltips.db");
         test::CreateDatabaseFile(path_);
@@ -67,7 +73,8 @@ protected:
     void StoreIds(const std::vector<int>& ids) {
         RawSqlite raw(path_);
         for (int id : ids) {
-            raw.Exec("INSERT INTO rule (id, name) VALUES (" + std::to_string(id) + ", 'p" + std::to_string(id) + "')");
+            raw.Exec("INSERT INTO rule (id, name) VALUES (" + std::to_string(id) + ", 'p" +
+                     std::to_string(id) + "')");
         }
     }
 
@@ -115,6 +122,47 @@ TEST_F(PlanStoreTest, NothingToLoadKeepsTheCurrentList) {
 
     raw.Exec("DROP TABLE rule");  // a failing statement behaves alike
     EXPECT_EQ(store_.LoadPlans(), 0);
+    EXPECT_EQ(plans_.Get(), before);
+}
+
+// A caller that must not mistake a broken database for an empty one (a cron job) asks whether the
+// list statement failed; the list itself behaves the same either way.
+TEST_F(PlanStoreTest, LoadTellsAFailingStatementFromAnEmptyTable) {
+    StoreIds({4});
+    bool failed = true;
+    ASSERT_EQ(store_.LoadPlans(failed), 1);
+    EXPECT_FALSE(failed);
+    const PlanListPtr before = plans_.Get();
+    db_.SetBusyTimeout(std::chrono::milliseconds(50));
+
+    struct Case {
+        const char* what;
+        std::function<void(RawSqlite&)> setup;
+        bool failed;
+    };
+    const Case cases[] = {
+        {"empty table", [](RawSqlite& raw) { raw.Exec("DELETE FROM rule"); }, false},
+        {"locked by another program", [](RawSqlite& raw) { raw.Exec("BEGIN EXCLUSIVE"); }, true},
+        {"no plan table", [](RawSqlite& raw) { raw.Exec("DROP TABLE rule"); }, true},
+        {"plan table without its columns",
+         [](RawSqlite& raw) {
+             raw.Exec("DROP TABLE IF EXISTS rule; CREATE TABLE rule (id INTEGER PRIMARY KEY)");
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        RawSqlite raw(path_);
+        c.setup(raw);
+        failed = !c.failed;
+        EXPECT_EQ(store_.LoadPlans(failed), 0) << c.what;
+        EXPECT_EQ(failed, c.failed) << c.what;
+        EXPECT_EQ(plans_.Get(), before) << c.what;
+    }
+
+    db_.Close();
+    failed = false;
+    EXPECT_EQ(store_.LoadPlans(failed), 0);
+    EXPECT_TRUE(failed) << "no connection";
     EXPECT_EQ(plans_.Get(), before);
 }
 
