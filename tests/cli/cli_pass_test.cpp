@@ -1,8 +1,5 @@
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_runner.h"
 #include "support/page_server.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
@@ -23,96 +21,9 @@ namespace {
 using nlohmann::json;
 using namespace std::chrono_literals;
 
-// marltips-cli as a child process with its stdout and stderr on pipes.
-class CliProcess {
-  public:
-    explicit CliProcess(const std::vector<std::string>& args) {
-        int out[2], err[2];
-        if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            dup2(err[1], STDERR_FILENO);
-            close(out[0]), close(out[1]), close(err[0]), close(err[1]);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(MARL_CLI_PATH));
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(MARL_CLI_PATH, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        close(err[1]);
-        out_ = out[0];
-        err_ = err[0];
-    }
-    ~CliProcess() {
-        if (pid_ > 0 && !reaped_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(out_);
-        close(err_);
-    }
-
-    // Reads output until stdout holds `needle` (true) or both pipes are closed (false).
-    bool ReadUntil(const std::string& needle, std::chrono::seconds limit = 60s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (out_text_.find(needle) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > deadline || !ReadSome()) return false;
-        }
-        return true;
-    }
-
-    // Reads to the end and returns the exit code (128 + signal when killed by one).
-    int Finish() {
-        while (ReadSome()) {
-        }
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        reaped_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-    void Signal(int signal) { kill(pid_, signal); }
-    const std::string& out() const { return out_text_; }
-    const std::string& err() const { return err_text_; }
-
-  private:
-    bool ReadSome() {
-        pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-        if (out_closed_ && err_closed_) return false;
-        if (poll(fds, 2, 1000) < 0) return false;
-        char buffer[4096];
-        for (int i = 0; i < 2; ++i) {
-            bool& closed = i == 0 ? out_closed_ : err_closed_;
-            if (closed || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                closed = true;
-            } else {
-                (i == 0 ? out_text_ : err_text_).append(buffer, static_cast<size_t>(n));
-            }
-        }
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1, err_ = -1;
-    bool out_closed_ = false, err_closed_ = false, reaped_ = false;
-    std::string out_text_, err_text_;
-};
-
-struct CliResult {
-    int code;
-    std::string out, err;
-};
-
-CliResult RunCli(const std::vector<std::string>& args) {
-    CliProcess process(args);
-    const int code = process.Finish();
-    return {code, process.out(), process.err()};
-}
+using test::CliProcess;
+using test::CliResult;
+using test::RunCli;
 
 std::vector<json> JsonLines(const std::string& out) {
     std::vector<json> records;

@@ -1,5 +1,4 @@
 // marltips-cli init, plans, save and delete, run as the real program on temporary directories.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -7,10 +6,10 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli_runner.h"
 #include "store/database.h"
 #include "store/plan_store.h"
 #include "support/temp_dir.h"
@@ -22,45 +21,38 @@ namespace {
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
-struct CliRun {
-    int exit_code = -1;
-    std::string out, err;
+using CliRun = test::CliResult;
 
-    std::vector<nlohmann::json> JsonLines() const {
-        std::vector<nlohmann::json> lines;
-        std::istringstream in(out);
-        for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-        return lines;
+// Why user nobody could not even start marltips-cli on `dir` (the program or the folder lies where
+// nobody may not go, as in a checkout below root's home); empty when it can.
+std::string WhyNobodyCannotReach(const std::string& dir) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(test::kNobody) != 0 || ::setuid(test::kNobody) != 0) ::_exit(1);
+        if (::access(MARL_CLI_PATH, X_OK) != 0) ::_exit(2);
+        ::_exit(::access(dir.c_str(), X_OK) != 0 ? 3 : 0);
     }
-};
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    switch (WIFEXITED(status) ? WEXITSTATUS(status) : 1) {
+        case 0:
+            return "";
+        case 2:
+            return std::string("user nobody cannot run ") + MARL_CLI_PATH;
+        case 3:
+            return "user nobody cannot reach " + dir;
+        default:
+            return "cannot switch to user nobody";
+    }
+}
 
 class CliStoreTest : public ::testing::Test {
-protected:
+  protected:
     // Runs marltips-cli with `args` and --dir of the test; `unprivileged` drops root rights first.
     CliRun Run(std::vector<std::string> args, bool unprivileged = false, const std::string& dir = "") {
         args.push_back("--dir");
         args.push_back(dir.empty() ? dir_.path().string() : dir);
-        const std::string out_path = io_.File("out"), err_path = io_.File("err");
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(120);
-            std::vector<char*> argv{const_cast<char*>(MARL_CLI_PATH)};
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(MARL_CLI_PATH, argv.data());
-            ::_exit(121);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        CliRun run;
-        run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadFileBytes(out_path);
-        run.err = ReadFileBytes(err_path);
-        return run;
+        return test::RunCli(args, unprivileged);
     }
 
     std::string DbPath() const { return dir_.File("marltips.db"); }
@@ -80,14 +72,14 @@ protected:
 
 TEST_F(CliStoreTest, InitCreatesOnceAndNeverTouchesAnExistingFile) {
     const CliRun first = Run({"init"});
-    EXPECT_EQ(first.exit_code, 0) << first.err;
+    EXPECT_EQ(first.code, 0) << first.err;
     ASSERT_TRUE(std::filesystem::exists(DbPath()));
     EXPECT_EQ(LoadedPlans()->size(), 0);
 
-    ASSERT_EQ(Run({"save", "--name", "a", "--url", "http://127.0.0.1/", "--encoding", "gbk"}).exit_code, 0);
+    ASSERT_EQ(Run({"save", "--name", "a", "--url", "http://127.0.0.1/", "--encoding", "gbk"}).code, 0);
     const std::string before = ReadFileBytes(DbPath());
     const CliRun second = Run({"init"});
-    EXPECT_EQ(second.exit_code, 0);
+    EXPECT_EQ(second.code, 0);
     EXPECT_NE(second.out.find("nothing changed"), std::string::npos) << second.out;
     EXPECT_EQ(ReadFileBytes(DbPath()), before);
     EXPECT_EQ(LoadedPlans()->size(), 1);
@@ -95,7 +87,7 @@ TEST_F(CliStoreTest, InitCreatesOnceAndNeverTouchesAnExistingFile) {
     // Any file at all counts as present, even one that is not a database.
     test::TempDir other;
     WriteFileBytes(other.File("marltips.db"), "not a database");
-    EXPECT_EQ(Run({"init"}, false, other.path().string()).exit_code, 0);
+    EXPECT_EQ(Run({"init"}, false, other.path().string()).code, 0);
     EXPECT_EQ(ReadFileBytes(other.File("marltips.db")), "not a database");
 
     // Nothing but the database is left behind.
@@ -104,52 +96,86 @@ TEST_F(CliStoreTest, InitCreatesOnceAndNeverTouchesAnExistingFile) {
     EXPECT_EQ(entries, 1);
 }
 
+// Places where no file can be made, for every user and wherever the checkout lies.
 TEST_F(CliStoreTest, InitFailsWithUsageCodeWhereItCannotWrite) {
-    ::chmod(dir_.path().c_str(), 0755);  // root's directory: nobody may not write here
-    const CliRun denied = Run({"init"}, true);
-    EXPECT_EQ(denied.exit_code, 2) << denied.out << denied.err;
-    EXPECT_FALSE(denied.err.empty());
-    EXPECT_FALSE(std::filesystem::exists(DbPath()));
+    WriteFileBytes(dir_.File("plain"), "x");
+    const std::string places[] = {
+        dir_.File("plain") + "/below",  // below a regular file
+        dir_.File("plain"),             // a regular file itself
+        dir_.File("missing"),
+        "/proc",  // a folder in which even root cannot create files
+    };
+    for (const std::string& place : places) {
+        const CliRun run = Run({"init"}, false, place);
+        EXPECT_EQ(run.code, 2) << place << ": " << run.err;
+        EXPECT_EQ(test::LineCount(run.err), 1) << place << ": " << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+    EXPECT_EQ(ReadFileBytes(dir_.File("plain")), "x");
+    EXPECT_FALSE(std::filesystem::exists("/proc/marltips.db"));
+}
 
-    EXPECT_EQ(Run({"init"}, false, dir_.File("missing")).exit_code, 2);
+// A folder the user may read but not write: checked as an unprivileged user, which needs that user to
+// be able to start the program at all.
+TEST_F(CliStoreTest, InitFailsInAFolderTheUserMayNotWrite) {
+    ::chmod(dir_.path().c_str(), 0555);
+    if (::geteuid() == 0) {
+        if (const std::string why = WhyNobodyCannotReach(dir_.path().string()); !why.empty())
+            GTEST_SKIP() << why;
+    } else if (::access(dir_.path().c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "this user may write in a read-only folder";
+    }
+    const CliRun denied = Run({"init"}, true);
+    EXPECT_EQ(denied.code, 2) << denied.out << denied.err;
+    EXPECT_EQ(test::LineCount(denied.err), 1) << denied.err;
+    EXPECT_FALSE(std::filesystem::exists(DbPath()));
+    ::chmod(dir_.path().c_str(), 0755);
 }
 
 TEST_F(CliStoreTest, MissingOrBrokenDatabaseExitsWithThree) {
     const std::vector<std::vector<std::string>> commands = {
-        {"plans"}, {"plans", "--json"}, {"delete", "1"},
+        {"plans"},
+        {"plans", "--json"},
+        {"delete", "1"},
         {"save", "--name", "a", "--url", "b", "--encoding", "utf-8"},
     };
     for (const auto& command : commands) {
         const CliRun run = Run(command);
-        EXPECT_EQ(run.exit_code, 3) << command[0];
+        EXPECT_EQ(run.code, 3) << command[0];
         EXPECT_TRUE(run.out.empty()) << run.out;
         EXPECT_FALSE(std::filesystem::exists(DbPath()));
     }
     WriteFileBytes(DbPath(), std::string(2048, 'z'));
-    for (const auto& command : commands) EXPECT_EQ(Run(command).exit_code, 3) << command[0];
+    for (const auto& command : commands) EXPECT_EQ(Run(command).code, 3) << command[0];
     EXPECT_EQ(ReadFileBytes(DbPath()), std::string(2048, 'z'));
 }
 
 TEST_F(CliStoreTest, PlansListsInPositionOrderWithCheckMarks) {
     test::CreateDatabaseFile(DbPath());
     for (const char* name : {"一", "二", "三"}) {
-        ASSERT_EQ(Run({"save", "--name", name, "--url", std::string("http://127.0.0.1/") + name, "--encoding", "gbk"})
-                      .exit_code,
+        ASSERT_EQ(Run({"save", "--name", name, "--url", std::string("http://127.0.0.1/") + name, "--encoding",
+                       "gbk"})
+                      .code,
                   0);
     }
-    ASSERT_EQ(Run({"delete", "1"}).exit_code, 0);
+    ASSERT_EQ(Run({"delete", "1"}).code, 0);
     WriteFileBytes(dir_.File("marltips.ini"), Gbk("[配置]\r\n频率=200\r\n自动勾选=0,12,3,\r\n"));
 
     const CliRun run = Run({"plans", "--json"});
-    ASSERT_EQ(run.exit_code, 0) << run.err;
+    ASSERT_EQ(run.code, 0) << run.err;
     const auto lines = run.JsonLines();
     ASSERT_EQ(lines.size(), 2u);
     // "12," holds "2," but not ",2,": plan 2 stays unchecked.
-    EXPECT_EQ(lines[0], (nlohmann::json{{"event", "plan"}, {"position", 1}, {"id", 2}, {"name", "二"},
-                                        {"url", "http://127.0.0.1/二"}, {"checked", false}}));
+    EXPECT_EQ(lines[0], (nlohmann::json{{"event", "plan"},
+                                        {"position", 1},
+                                        {"id", 2},
+                                        {"name", "二"},
+                                        {"url", "http://127.0.0.1/二"},
+                                        {"checked", false}}));
     // Fields come in the documented order, for scripts that read the lines as text.
-    EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
-              R"({"event":"plan","position":1,"id":2,"name":"二","url":"http://127.0.0.1/二","checked":false})");
+    EXPECT_EQ(
+        run.out.substr(0, run.out.find('\n')),
+        R"({"event":"plan","position":1,"id":2,"name":"二","url":"http://127.0.0.1/二","checked":false})");
     EXPECT_EQ(lines[1]["position"], 2);
     EXPECT_EQ(lines[1]["id"], 3);
     EXPECT_EQ(lines[1]["checked"], true);
@@ -160,12 +186,13 @@ TEST_F(CliStoreTest, PlansListsInPositionOrderWithCheckMarks) {
 
 TEST_F(CliStoreTest, SaveStoresTheEditorsValues) {
     test::CreateDatabaseFile(DbPath());
-    const CliRun saved = Run({"save", "--json", "--name", "O'Neil 区域", "--url", "http://127.0.0.1/list?a=1",
-                              "--encoding", "utf-8", "--area", "<ul>[*]</ul>", "--must", "news", "--may",
-                              "a$$b", "--not", "list$$index", "--prefix", "http://127.0.0.1", "--post", "p=1",
-                              "--row-key", "<li>", "--row-value", "-1", "--header", "Cookie:a=1", "--header",
-                              "X-Test:中"});
-    ASSERT_EQ(saved.exit_code, 0) << saved.err;
+    const CliRun saved = Run(
+        {"save",       "--json",     "--name",    "O'Neil 区域",  "--url",       "http://127.0.0.1/list?a=1",
+         "--encoding", "utf-8",      "--area",    "<ul>[*]</ul>", "--must",      "news",
+         "--may",      "a$$b",       "--not",     "list$$index",  "--prefix",    "http://127.0.0.1",
+         "--post",     "p=1",        "--row-key", "<li>",         "--row-value", "-1",
+         "--header",   "Cookie:a=1", "--header",  "X-Test:中"});
+    ASSERT_EQ(saved.code, 0) << saved.err;
     const auto lines = saved.JsonLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["event"], "saved");
@@ -189,7 +216,8 @@ TEST_F(CliStoreTest, SaveStoresTheEditorsValues) {
 
     // Defaults, the default header block, and an update by position.
     ASSERT_EQ(Run({"save", "--position", "1", "--name", "n", "--url", "u", "--encoding", "GBK",
-                   "--default-headers"}).exit_code,
+                   "--default-headers"})
+                  .code,
               0);
     const PlanListPtr updated = LoadedPlans();
     ASSERT_EQ(updated->size(), 1);
@@ -218,7 +246,7 @@ TEST_F(CliStoreTest, SaveChecksComeFirstAndInTheEditorsOrder) {
     // No database at all: a failed check never gets that far.
     for (const Case& c : cases) {
         const CliRun run = Run(c.args);
-        EXPECT_EQ(run.exit_code, 0) << c.message;
+        EXPECT_EQ(run.code, 0) << c.message;
         EXPECT_EQ(run.out, nlohmann::json({{"event", "message"}, {"text", c.message}}).dump() + "\n");
     }
 }
@@ -238,7 +266,7 @@ TEST_F(CliStoreTest, BadArgumentsAreUsageErrors) {
     const std::string before = ReadFileBytes(DbPath());
     for (const auto& args : cases) {
         const CliRun run = Run(args);
-        EXPECT_EQ(run.exit_code, 2) << args[0] << " " << args.back();
+        EXPECT_EQ(run.code, 2) << args[0] << " " << args.back();
         EXPECT_FALSE(run.err.empty());
     }
     EXPECT_EQ(ReadFileBytes(DbPath()), before);
@@ -246,14 +274,14 @@ TEST_F(CliStoreTest, BadArgumentsAreUsageErrors) {
 
 TEST_F(CliStoreTest, DeleteReportsItsStatementAndFailure) {
     test::CreateDatabaseFile(DbPath());
-    ASSERT_EQ(Run({"save", "--name", "a", "--url", "b", "--encoding", "gbk"}).exit_code, 0);
+    ASSERT_EQ(Run({"save", "--name", "a", "--url", "b", "--encoding", "gbk"}).code, 0);
     const CliRun deleted = Run({"delete", "1", "--json"});
-    EXPECT_EQ(deleted.exit_code, 0);
+    EXPECT_EQ(deleted.code, 0);
     const nlohmann::json expected = {
         {"event", "deleted"}, {"ok", true}, {"sql", "DELETE FROM \"rule\" WHERE ((\"id\" = '1'));"}};
     EXPECT_EQ(deleted.JsonLines(), std::vector<nlohmann::json>{expected});
     EXPECT_EQ(LoadedPlans()->size(), 0);
-    EXPECT_EQ(Run({"delete", "1"}).exit_code, 0);  // already gone: nothing to do
+    EXPECT_EQ(Run({"delete", "1"}).code, 0);  // already gone: nothing to do
 
     // A database without the plan table: the statement fails and says so.
     std::filesystem::remove(DbPath());
@@ -264,7 +292,7 @@ TEST_F(CliStoreTest, DeleteReportsItsStatementAndFailure) {
         ASSERT_TRUE(db.ExecuteSql("CREATE TABLE info (url)"));
     }
     const CliRun failed = Run({"delete", "1", "--json"});
-    EXPECT_EQ(failed.exit_code, 0);  // finished; the record carries the failure
+    EXPECT_EQ(failed.code, 0);  // finished; the record carries the failure
     ASSERT_EQ(failed.JsonLines().size(), 1u);
     EXPECT_EQ(failed.JsonLines()[0]["ok"], false);
 }

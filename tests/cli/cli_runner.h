@@ -1,0 +1,59 @@
+#pragma once
+// marltips-cli as the real program in a child process, for the command-line tests.
+#include <sys/types.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace marl::test {
+
+// The user id that unprivileged runs switch to when the tests run as root.
+inline constexpr uid_t kNobody = 65534;
+
+// One run of marltips-cli with its stdout and stderr on pipes.
+class CliProcess {
+  public:
+    // `unprivileged`: when the tests run as root, the child gives up root for user nobody first (file
+    // modes do not stop root). The child cannot start: exit 120 (rights), 121 (exec).
+    explicit CliProcess(const std::vector<std::string>& args, bool unprivileged = false);
+    ~CliProcess();  // kills a child that is still running
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    // Reads output until stdout holds `needle` (true) or both pipes are closed or time is up (false).
+    bool ReadUntil(const std::string& needle, std::chrono::seconds limit = std::chrono::seconds(60));
+    // Reads to the end and returns the exit code (128 + signal when killed by one). A child still
+    // running after `limit` is killed, so a command that should have been refused cannot hang a test.
+    int Finish(std::chrono::seconds limit = std::chrono::seconds(120));
+
+    void Signal(int signal);
+    const std::string& out() const { return out_text_; }
+    const std::string& err() const { return err_text_; }
+
+  private:
+    bool ReadSome(int timeout_ms);
+
+    pid_t pid_ = -1;
+    int out_ = -1, err_ = -1;
+    bool out_closed_ = false, err_closed_ = false, reaped_ = false;
+    std::string out_text_, err_text_;
+};
+
+struct CliResult {
+    int code = -1;
+    std::string out, err;
+
+    // stdout as JSON Lines.
+    std::vector<nlohmann::json> JsonLines() const;
+};
+
+// Runs marltips-cli to its end (killed after `limit`).
+CliResult RunCli(const std::vector<std::string>& args, bool unprivileged = false,
+                 std::chrono::seconds limit = std::chrono::seconds(120));
+
+// The number of lines of a text (a last line without its line end counts).
+int LineCount(const std::string& text);
+
+}  // namespace marl::test
