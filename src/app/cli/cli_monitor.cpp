@@ -5,10 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <filesystem>
 #include <iostream>
-#include <set>
 #include <string>
 #include <thread>
 
@@ -27,17 +25,6 @@ Text WithoutLineEnd(const Text& line) {
     size_t end = line.size();
     while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
     return line.substr(0, end);
-}
-
-// A whole decimal number from 0 that fits in 32 bits, or -1.
-int64_t ParseCount(const std::string& text) {
-    if (text.empty() || text.size() > 10) return -1;
-    int64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return -1;
-        value = value * 10 + (c - '0');
-    }
-    return value <= INT32_MAX ? value : -1;
 }
 
 // Turns SIGINT and SIGTERM into a flag and an interrupted pauser, on a thread of its own (nothing
@@ -145,32 +132,15 @@ std::vector<int32_t> CheckedPositions(const PlanList& plans, const Text& checked
     return positions;
 }
 
-int RunMonitorCommand(const CliArgs& args, bool forever) {
-    std::set<std::string> allowed = {"--dir"};
-    if (!forever) allowed.insert("--passes");
-    for (const auto& [name, value] : args.options) {
-        if (!allowed.count(name)) return UsageError("unknown option " + name);
-    }
-    for (const auto& flag : args.flags) {
-        if (flag != "--json") return UsageError("unknown option " + flag);
-    }
-    int64_t passes = 1;
-    if (auto text = args.Get("--passes")) {
-        passes = ParseCount(*text);
-        if (passes < 0) return UsageError("--passes needs a whole number, not " + *text);
-    }
-    std::vector<int32_t> positions;
-    for (const std::string& word : args.positionals) {
-        const int64_t position = ParseCount(word);
-        if (position < 1) return UsageError("a position is a whole number from 1, not " + word);
-        positions.push_back(static_cast<int32_t>(position));
-    }
+int RunMonitorCommand(const MonitorOptions& options, bool forever) {
+    const int64_t passes = options.passes;
+    std::vector<int32_t> positions = options.positions;
 
     // Before any other thread exists (the HTTP stack may start some).
     RealPauser pauser;
     InterruptWatcher interrupts(pauser);
 
-    const std::string db_path = DatabasePath(args);
+    const std::string db_path = DatabasePath(options.dir);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(db_path, ec)) {
         std::cerr << "marltips-cli: database missing: " << db_path << "\n";
@@ -182,13 +152,13 @@ int RunMonitorCommand(const CliArgs& args, bool forever) {
         return kExitDatabase;
     }
     SharedPlanList plans;
-    PlanStore(db, plans).LoadPlans();
-    const SettingsFile settings(SettingsPath(args));
+    if (!LoadPlanList(db, plans)) return kExitDatabase;
+    const SettingsFile settings(SettingsPath(options.dir));
     if (positions.empty()) {
         static const Text kCheckedKey = Gbk("自动勾选");
         positions = CheckedPositions(*plans.Get(), settings.AccessSetting(kCheckedKey, Text()));
     }
-    PrintingMonitorUi ui(args.Json(), settings);
+    PrintingMonitorUi ui(options.json, settings);
     if (positions.empty()) {
         ui.ShowMessage(Gbk("请至少勾选一个被监控的网站"));
         return kExitUsage;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
 #include "monitor/monitor_ui.h"
 #include "monitor/settings_file.h"
@@ -37,6 +38,6 @@ std::vector<int32_t> CheckedPositions(const PlanList& plans, const Text& checked
 
 // `pass` (a fixed number of passes, no wait after the last) and `watch` (forever) on the monitor's own
 // pass and wait code. SIGINT/SIGTERM: the plan in hand is finished, then exit 0; a second one ends at once.
-int RunMonitorCommand(const CliArgs& args, bool forever);
+int RunMonitorCommand(const MonitorOptions& options, bool forever);
 
 }  // namespace marl::cli

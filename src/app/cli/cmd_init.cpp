@@ -9,6 +9,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
 #include "schema_sql.h"
 
@@ -18,7 +19,8 @@ namespace {
 // Builds the empty database in `temp` (an existing, empty file). Empty text on success, else why not.
 std::string WriteSchema(const std::string& temp) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         std::string why = db ? sqlite3_errmsg(db) : "cannot open";
         sqlite3_close(db);
         return why;
@@ -44,9 +46,9 @@ bool SyncFile(const std::string& path) {
 // Creates marltips.db only where no file exists. The database is built under a temporary name and
 // then linked into place, which fails if a file has appeared meanwhile, so neither a half-made
 // database nor an overwritten one can result.
-int RunInit(const CliArgs& args) {
-    const std::string dir = DataDir(args);
-    const std::string path = DatabasePath(args);
+int RunInit(const InitOptions& options) {
+    const std::string dir = DataDir(options.dir);
+    const std::string path = DatabasePath(options.dir);
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
         EmitLine("marltips.db already exists, nothing changed: " + path);

@@ -1,8 +1,8 @@
-#include "app/cli/cli_common.h"
+#include "app/cli/cli_commands.h"
 #include "app/cli/cli_monitor.h"
 
 namespace marl::cli {
 
-int RunPass(const CliArgs& args) { return RunMonitorCommand(args, false); }
+int RunPass(const MonitorOptions& options) { return RunMonitorCommand(options, false); }
 
 }  // namespace marl::cli

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
 #include "monitor/settings_file.h"
 #include "store/database.h"
@@ -7,20 +8,20 @@
 
 namespace marl::cli {
 
-int RunPlans(const CliArgs& args) {
+int RunPlans(const PlansOptions& options) {
     Database db;
-    if (!OpenStoreDatabase(args, db)) return kExitDatabase;
+    if (!OpenStoreDatabase(options.dir, db)) return kExitDatabase;
     SharedPlanList plans;
-    PlanStore(db, plans).LoadPlans();
-    const SettingsFile settings(SettingsPath(args));
+    if (!LoadPlanList(db, plans)) return kExitDatabase;
+    const SettingsFile settings(SettingsPath(options.dir));
     const Text checked_ids = settings.AccessSetting(Gbk("自动勾选"), "");
 
     const PlanListPtr list = plans.Get();
-    if (list->size() == 0 && !args.Json()) EmitLine("no plans");
+    if (list->size() == 0 && !options.json) EmitLine("no plans");
     for (int position = 1; position <= list->size(); ++position) {
         const PlanRecord& plan = *list->At(position);
         const bool checked = checked_ids.find("," + std::to_string(plan.id) + ",") != Text::npos;
-        if (args.Json()) {
+        if (options.json) {
             EmitJson({{"event", "plan"},
                       {"position", position},
                       {"id", plan.id},
@@ -28,8 +29,8 @@ int RunPlans(const CliArgs& args) {
                       {"url", ToUtf8(plan.url)},
                       {"checked", checked}});
         } else {
-            EmitLine(std::to_string(position) + (checked ? " [x] " : " [ ] ") + "id " + std::to_string(plan.id) +
-                     "  " + ToUtf8(plan.name) + "  " + ToUtf8(plan.url));
+            EmitLine(std::to_string(position) + (checked ? " [x] " : " [ ] ") + "id " +
+                     std::to_string(plan.id) + "  " + ToUtf8(plan.name) + "  " + ToUtf8(plan.url));
         }
     }
     return kExitOk;

@@ -1,8 +1,8 @@
-#include "app/cli/cli_common.h"
+#include "app/cli/cli_commands.h"
 #include "app/cli/cli_monitor.h"
 
 namespace marl::cli {
 
-int RunWatch(const CliArgs& args) { return RunMonitorCommand(args, true); }
+int RunWatch(const MonitorOptions& options) { return RunMonitorCommand(options, true); }
 
 }  // namespace marl::cli

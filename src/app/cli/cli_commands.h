@@ -1,0 +1,89 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "store/plan_store.h"
+#include "text/text.h"
+
+namespace marl::cli {
+
+// What each command was asked to do, as the command line parser (cli_parser.cpp) fills it in: every
+// option of the command with its default, already checked. Texts marked GBK have been converted
+// from the UTF-8 argument; encodings are "auto", "gbk" or "utf-8", lower case.
+
+struct InitOptions {
+    std::string dir;  // empty: the program directory
+};
+
+struct PlansOptions {
+    std::string dir;
+    bool json = false;
+};
+
+struct SaveOptions {
+    std::string dir;
+    int32_t position = 0;  // 0 inserts; above 0 updates the plan at that position
+    std::string encoding;  // empty when not given: the editor's "not chosen", like "auto"
+    // name, url, part (--area, default "[*]"), inck (--must), inc1 (--may), inc0 (--not), dom (--prefix),
+    // post and url_key (--row-key), GBK. code, ua and url_key_i are made from the fields below.
+    PlanValues values;
+    std::vector<Text> headers;  // GBK, in the order given
+    bool default_headers = false;
+    int32_t row_value = 1;  // 1 or -1
+    bool json = false;
+};
+
+struct DeleteOptions {
+    std::string dir;
+    int32_t id = 0;
+    bool json = false;
+};
+
+struct FetchOptions {
+    Text url;                        // GBK
+    std::string encoding = "utf-8";  // gbk or utf-8
+    Text post;                       // GBK; POST exactly when not empty
+    std::vector<Text> headers;       // GBK, in the order given
+    bool default_headers = false;
+    bool json = false;
+};
+
+// The plan tester's values: a plan as the editor holds it before it is saved.
+struct TestOptions {
+    Text url;                       // GBK
+    int32_t mode = 3;               // 1, 2 or 3
+    std::string encoding = "auto";  // auto, gbk or utf-8
+    Text area = "[*]";              // GBK, start marker "[*]" end marker
+    Text post;                      // GBK
+    std::vector<Text> headers;      // GBK, in the order given
+    bool default_headers = false;
+    Text must, may, exclude;  // GBK: --must, --may, --not ("$$"-separated as typed)
+    Text row_key;             // GBK
+    int32_t row_value = 1;    // 1 or -1
+    int32_t position = 0;     // 0: a new plan, so a link prefix may be proposed
+    bool json = false;
+};
+
+struct MonitorOptions {
+    std::string dir;
+    int64_t passes = 1;              // pass only
+    std::vector<int32_t> positions;  // from 1; empty: the plans checked in 自动勾选
+    bool json = false;
+};
+
+// The command handlers, one file each; each returns the process exit code.
+int RunInit(const InitOptions& options);
+int RunPlans(const PlansOptions& options);
+int RunSave(const SaveOptions& options);
+int RunDelete(const DeleteOptions& options);
+int RunFetch(const FetchOptions& options);
+int RunTest(const TestOptions& options);
+int RunPass(const MonitorOptions& options);
+int RunWatch(const MonitorOptions& options);
+
+// The request header text of the options: the editor's default block when asked for, then the given
+// lines, joined with CR LF.
+Text HeaderText(const std::vector<Text>& lines, bool default_headers);
+
+}  // namespace marl::cli

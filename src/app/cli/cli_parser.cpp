@@ -1,0 +1,279 @@
+#include "app/cli/cli_parser.h"
+
+#include <CLI/CLI.hpp>
+#include <climits>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_common.h"
+#include "app/cli/cli_validators.h"
+
+namespace marl::cli {
+namespace {
+
+constexpr char kProgram[] = "marltips-cli";
+constexpr char kExitCodes[] =
+    "Exit codes: 0 done (also when nothing was new), 2 usage error, 3 database missing or not openable.";
+
+// The options several commands share, each declared once so that names and help texts agree.
+
+void AddDir(CLI::App& command, std::string& dir) {
+    command
+        .add_option("--dir", dir, "folder of marltips.db and marltips.ini (default: the program's folder)")
+        ->type_name("DIR");
+}
+
+void AddJson(CLI::App& command, bool& json) {
+    command.add_flag("--json", json, "print every record as one JSON object on its own line");
+}
+
+void AddText(CLI::App& command, const std::string& name, Text& value, const std::string& help) {
+    command.add_option(name, value, help)->transform(GbkText())->type_name("TEXT");
+}
+
+void AddHeaders(CLI::App& command, std::vector<Text>& lines, bool& default_headers) {
+    command.add_option("--header", lines, "request header line; repeat it for more, they are sent in order")
+        ->transform(GbkText())
+        ->type_name("LINE")
+        ->allow_extra_args(false)
+        ->take_all()
+        ->default_str("");
+    command.add_flag("--default-headers", default_headers,
+                     "begin the header lines with the plan editor's default block");
+}
+
+template <typename Number>
+CLI::Option* AddNumber(CLI::App& command, const std::string& name, Number& value, const std::string& help,
+                       Number low, Number high) {
+    return command.add_option(name, value, help)
+        ->transform(DecimalNumber())
+        ->check(CLI::Range(low, high).description(""))
+        ->type_name("N");
+}
+
+std::string ChoiceList(const std::vector<std::string>& choices) {
+    std::string listed;
+    for (const std::string& choice : choices) listed += (listed.empty() ? "" : "|") + choice;
+    return listed;
+}
+
+void AddEncoding(CLI::App& command, std::string& encoding, const std::vector<std::string>& choices,
+                 const std::string& help) {
+    command.add_option("--encoding", encoding, help)
+        ->transform(Choice(choices))
+        ->type_name(ChoiceList(choices));
+}
+
+void AddRowValue(CLI::App& command, int32_t& row_value) {
+    command.add_option("--row-value", row_value, "row-structure value")
+        ->transform(DecimalNumber())
+        ->check(CLI::IsMember({1, -1}).description(""))
+        ->type_name("1|-1");
+}
+
+void AddPositions(CLI::App& command, std::vector<int32_t>& positions) {
+    command
+        .add_option("POSITION", positions,
+                    "plan positions to monitor (default: the plans checked in the settings)")
+        ->transform(DecimalNumber())
+        ->check(CLI::Range(1, INT32_MAX).description(""))
+        ->type_name("N")
+        ->take_all()
+        ->default_str("");
+}
+
+// Every command and its options, filled into `options` by the parse.
+struct CommandLine {
+    CLI::App app{
+        "Watches web list pages for new articles, without windows: the headless companion of "
+        "marltips, on the same database and settings.",
+        kProgram};
+    CLI::App* help = nullptr;
+    std::string help_topic;
+    CLI::App *init = nullptr, *plans = nullptr, *save = nullptr, *remove = nullptr, *fetch = nullptr,
+             *test = nullptr, *pass = nullptr, *watch = nullptr;
+    InitOptions init_options;
+    PlansOptions plans_options;
+    SaveOptions save_options;
+    DeleteOptions delete_options;
+    FetchOptions fetch_options;
+    TestOptions test_options;
+    MonitorOptions pass_options, watch_options;
+
+    CommandLine();
+    int Run() const;
+    std::string ProgramHelp() const;
+};
+
+CommandLine::CommandLine() {
+    app.option_defaults()->always_capture_default();
+    // A repeated option keeps its last value, as the usual Unix tools do.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.require_subcommand(1);
+    app.set_version_flag("--version", std::string(kProgram) + " " + MARL_VERSION);
+    app.footer(kExitCodes);
+
+    help = app.add_subcommand("help", "print the usage of the program or of one command");
+    help->add_option("COMMAND", help_topic, "the command to describe")->type_name("");
+
+    init = app.add_subcommand("init", "create marltips.db from the shipped schema when no file exists");
+    AddDir(*init, init_options.dir);
+
+    plans = app.add_subcommand("plans", "list the plans in position order");
+    AddDir(*plans, plans_options.dir);
+    AddJson(*plans, plans_options.json);
+
+    save = app.add_subcommand("save", "save a plan as the plan editor does, with its checks");
+    SaveOptions& s = save_options;
+    s.values.part = "[*]";
+    AddDir(*save, s.dir);
+    AddNumber<int32_t>(*save, "--position", s.position, "0 saves a new plan; above 0 updates the plan there",
+                       0, INT32_MAX);
+    AddText(*save, "--name", s.values.name, "plan name");
+    AddText(*save, "--url", s.values.url, "list page address");
+    AddEncoding(*save, s.encoding, {"auto", "gbk", "utf-8"},
+                "page encoding (auto is refused as in the editor)");
+    AddText(*save, "--area", s.values.part, "area: start marker [*] end marker");
+    AddText(*save, "--must", s.values.inck, "must-contain word");
+    AddText(*save, "--may", s.values.inc1, "may-contain words, $$-separated");
+    AddText(*save, "--not", s.values.inc0, "must-not-contain words, $$-separated");
+    AddText(*save, "--prefix", s.values.dom, "link prefix");
+    AddHeaders(*save, s.headers, s.default_headers);
+    AddText(*save, "--post", s.values.post, "POST body");
+    AddText(*save, "--row-key", s.values.url_key, "row-structure marker");
+    AddRowValue(*save, s.row_value);
+    AddJson(*save, s.json);
+
+    remove = app.add_subcommand("delete", "delete the plan with this id");
+    AddDir(*remove, delete_options.dir);
+    AddNumber<int32_t>(*remove, "ID", delete_options.id, "plan id", 0, INT32_MAX)
+        ->required()
+        ->default_str("");
+    AddJson(*remove, delete_options.json);
+
+    fetch = app.add_subcommand("fetch", "print a page's text as the monitor searches it");
+    FetchOptions& f = fetch_options;
+    AddText(*fetch, "--url", f.url, "page address");
+    fetch->get_option("--url")->required();
+    AddEncoding(*fetch, f.encoding, {"gbk", "utf-8"}, "page encoding");
+    AddText(*fetch, "--post", f.post, "POST body; the request is a POST exactly when it is not empty");
+    AddHeaders(*fetch, f.headers, f.default_headers);
+    AddJson(*fetch, f.json);
+
+    test = app.add_subcommand("test", "try a plan on its page without saving it (the plan tester)");
+    TestOptions& t = test_options;
+    AddText(*test, "--url", t.url, "list page address");
+    test->get_option("--url")->required();
+    test->add_option("--mode", t.mode, "tester mode")
+        ->transform(DecimalNumber())
+        ->check(CLI::IsMember({1, 2, 3}).description(""))
+        ->type_name("1|2|3");
+    AddEncoding(*test, t.encoding, {"auto", "gbk", "utf-8"}, "page encoding; auto detects it");
+    AddText(*test, "--area", t.area, "area: start marker [*] end marker");
+    AddText(*test, "--post", t.post, "POST body");
+    AddHeaders(*test, t.headers, t.default_headers);
+    AddText(*test, "--must", t.must, "must-contain word");
+    AddText(*test, "--may", t.may, "may-contain words, $$-separated");
+    AddText(*test, "--not", t.exclude, "must-not-contain words, $$-separated");
+    AddText(*test, "--row-key", t.row_key, "row-structure marker");
+    AddRowValue(*test, t.row_value);
+    AddNumber<int32_t>(*test, "--position", t.position,
+                       "0 tests a new plan; above 0 the plan at that position", 0, INT32_MAX);
+    AddJson(*test, t.json);
+
+    pass = app.add_subcommand("pass", "run monitoring passes over the checked plans, then exit");
+    AddDir(*pass, pass_options.dir);
+    AddNumber<int64_t>(*pass, "--passes", pass_options.passes, "number of passes", 0, INT32_MAX);
+    AddJson(*pass, pass_options.json);
+    AddPositions(*pass, pass_options.positions);
+
+    watch =
+        app.add_subcommand("watch", "monitor the checked plans like the desktop program, until interrupted");
+    AddDir(*watch, watch_options.dir);
+    AddJson(*watch, watch_options.json);
+    AddPositions(*watch, watch_options.positions);
+
+    // Only the program's own help points to the help of each command.
+    app.footer(std::string(kExitCodes) +
+               "\nRun 'marltips-cli help COMMAND' or 'marltips-cli COMMAND --help' for one command.");
+}
+
+std::string CommandLine::ProgramHelp() const {
+    // App::help would describe the command being parsed, here `help` itself.
+    return app.get_formatter()->make_help(&app, kProgram, CLI::AppFormatMode::All);
+}
+
+int CommandLine::Run() const {
+    if (help->parsed()) {
+        if (help_topic.empty()) {
+            std::cout << ProgramHelp();
+            return kExitOk;
+        }
+        for (const CLI::App* command : app.get_subcommands({})) {
+            if (command->get_name() == help_topic && command != help) {
+                std::cout << command->help(kProgram);
+                return kExitOk;
+            }
+        }
+        return UsageError("help: no such command: " + help_topic);
+    }
+    if (init->parsed()) return RunInit(init_options);
+    if (plans->parsed()) return RunPlans(plans_options);
+    if (save->parsed()) return RunSave(save_options);
+    if (remove->parsed()) return RunDelete(delete_options);
+    if (fetch->parsed()) return RunFetch(fetch_options);
+    if (test->parsed()) return RunTest(test_options);
+    if (pass->parsed()) return RunPass(pass_options);
+    if (watch->parsed()) return RunWatch(watch_options);
+    return UsageError("missing command");
+}
+
+// CLI11's reasons, on one line, named after the command they concern.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+// Why the command line was refused. A word the command does not know is named first, even when a
+// value after it failed too: in "delete --dri D 3" the mistake is --dri, not the D that followed it.
+std::string Reason(const CLI::App& command, const CLI::ParseError& error) {
+    std::vector<std::string> unknown = command.remaining();
+    std::erase(unknown, "--");  // the end-of-options mark itself
+    if (unknown.empty()) return OneLine(error.what());
+    const std::string& word = unknown.front();
+    if (word.size() > 1 && word[0] == '-') return "unknown option " + word;
+    return (command.get_parent() == nullptr ? "unknown command " : "unexpected argument ") + word;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    CommandLine line;
+    if (argc < 2) {
+        std::cerr << line.ProgramHelp();
+        return kExitUsage;
+    }
+    try {
+        line.app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        // The help of the command being parsed, or of the whole program.
+        std::cout << line.app.help("", CLI::AppFormatMode::All);
+        return kExitOk;
+    } catch (const CLI::CallForVersion& version) {
+        std::cout << version.what() << "\n";
+        return kExitOk;
+    } catch (const CLI::ParseError& error) {
+        const auto commands = line.app.get_subcommands();
+        const CLI::App* command = commands.empty() ? &line.app : commands.front();
+        const std::string where = commands.empty() ? "" : command->get_name() + ": ";
+        return UsageError(where + Reason(*command, error) + " (see --help)");
+    }
+    return line.Run();
+}
+
+}  // namespace marl::cli
