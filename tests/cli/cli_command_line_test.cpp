@@ -65,74 +65,57 @@ TEST_F(CliCommandLineTest, EveryCommandRefusesWhatItDoesNotKnowAndChangesNothing
     const std::string d = Dir();
     const std::string nowhere = "http://127.0.0.1:1/";
     const std::string emoji = "\xF0\x9F\x98\x80";  // no GBK form
-    struct Case {
-        const char* what;
-        Args args;
+    // Per command: a line it would run, an option that takes a value, and values it must refuse.
+    struct Command {
+        Args valid;
+        const char* takes_value;
+        std::vector<Args> bad_values;
     };
-    const std::vector<Case> cases = {
-        {"unknown option", {"init", "--bogus", "x", "--dir", d}},
-        {"missing value", {"init", "--dir"}},
-        {"stray argument", {"init", "--dir", d, "extra"}},
-
-        {"unknown option", {"plans", "--dir", d, "--jsno"}},
-        {"missing value", {"plans", "--json", "--dir"}},
-        {"stray argument", {"plans", "--dir", d, "extra"}},
-
-        // Before, an unknown option ate the word after it and the save went on.
-        {"unknown option", {"save", "--dir", d, "--bogus", "--name", "a", "--url", "b", "--encoding", "gbk"}},
-        {"missing value", {"save", "--dir", d, "--name", "a", "--url", "b", "--encoding"}},
-        {"stray argument", {"save", "--dir", d, "--name", "a", "--url", "b", "--encoding", "gbk", "extra"}},
-        {"bad choice", {"save", "--dir", d, "--name", "a", "--url", "b", "--encoding", "latin1"}},
-        {"bad choice",
-         {"save", "--dir", d, "--name", "a", "--url", "b", "--encoding", "gbk", "--row-value", "2"}},
-        {"bad number",
-         {"save", "--dir", d, "--name", "a", "--url", "b", "--encoding", "gbk", "--position", "x"}},
-        {"no GBK form", {"save", "--dir", d, "--name", "a" + emoji, "--url", "b", "--encoding", "gbk"}},
-
-        // Before, this deleted plan 8 beside the executable.
-        {"unknown option", {"delete", "--dri", d, "8"}},
-        {"missing value", {"delete", "8", "--dir"}},
-        {"stray argument", {"delete", "--dir", d, "8", "10"}},
-        {"bad number", {"delete", "--dir", d, "0x8"}},
-        {"bad number", {"delete", "--dir", d, "-8"}},
-        {"no id", {"delete", "--dir", d}},
-
-        {"unknown option", {"fetch", "--url", nowhere, "--bogus"}},
-        {"missing value", {"fetch", "--url", nowhere, "--post"}},
-        {"stray argument", {"fetch", "--url", nowhere, "extra"}},
-        {"bad choice", {"fetch", "--url", nowhere, "--encoding", "auto"}},
-        {"no GBK form", {"fetch", "--url", nowhere + emoji}},
-
-        {"unknown option", {"test", "--url", nowhere, "--bogus"}},
-        {"missing value", {"test", "--url", nowhere, "--area"}},
-        {"stray argument", {"test", "--url", nowhere, "extra"}},
-        {"bad choice", {"test", "--url", nowhere, "--mode", "4"}},
-        {"bad choice", {"test", "--url", nowhere, "--encoding", "big5"}},
-        {"bad choice", {"test", "--url", nowhere, "--row-value", "0"}},
-        {"no GBK form", {"test", "--url", nowhere, "--must", emoji}},
-
-        {"unknown option", {"pass", "--dir", d, "--pases", "2", "1"}},
-        {"missing value", {"pass", "--dir", d, "1", "--passes"}},
-        {"stray argument", {"pass", "--dir", d, "1", "extra"}},
-        {"bad number", {"pass", "--dir", d, "--passes", "-1", "1"}},
-        {"bad number", {"pass", "--dir", d, "0"}},
-
-        {"unknown option", {"watch", "--dir", d, "--passes", "2", "1"}},
-        {"missing value", {"watch", "1", "--dir"}},
-        {"stray argument", {"watch", "--dir", d, "1", "extra"}},
-        {"bad number", {"watch", "--dir", d, "0"}},
-
-        {"unknown command", {"delete-all", "--dir", d}},
-        {"option without command", {"--dir", d, "plans"}},
-        {"two commands", {"plans", "--dir", d, "init"}},
-        {"help on an unknown command", {"help", "nothing"}},
+    const Command commands[] = {
+        {{"init", "--dir", d}, "--dir", {}},
+        {{"plans", "--dir", d, "--json"}, "--dir", {}},
+        {{"save", "--dir", d, "--name", "a", "--url", "b", "--encoding", "gbk"},
+         "--name",
+         {{"--encoding", "latin1"}, {"--row-value", "2"}, {"--position", "x"}, {"--prefix", emoji}}},
+        {{"delete", "--dir", d, "8"}, "--dir", {{"10"}, {"--json", "0x8"}}},
+        {{"fetch", "--url", nowhere}, "--post", {{"--encoding", "auto"}, {"--header", emoji}}},
+        {{"test", "--url", nowhere},
+         "--area",
+         {{"--mode", "4"}, {"--encoding", "big5"}, {"--row-value", "0"}, {"--must", emoji}}},
+        {{"pass", "--dir", d, "1"}, "--passes", {{"--passes", "-1"}, {"0"}}},
+        {{"watch", "--dir", d, "1"}, "--dir", {{"0"}, {"--passes", "2"}}},
     };
+    std::vector<Args> refused = {
+        {"delete-all", "--dir", d},                             // no such command
+        {"--dir", d, "plans"},                                  // an option before the command
+        {"plans", "--dir", d, "init"}, {"delete", "--dir", d},  // no id
+        {"help", "nothing"},
+    };
+    for (const Command& c : commands) {
+        // Before, an unknown option took the word after it along and the command went on:
+        // "delete --dri D 3" deleted plan 3 beside the executable.
+        Args unknown = c.valid;
+        unknown.insert(unknown.begin() + 1, {"--bogus", "x"});
+        refused.push_back(unknown);
+        Args missing = c.valid;
+        missing.push_back(c.takes_value);
+        refused.push_back(missing);
+        Args stray = c.valid;
+        stray.push_back("extra");
+        refused.push_back(stray);
+        for (const Args& values : c.bad_values) {
+            Args bad = c.valid;
+            bad.insert(bad.end(), values.begin(), values.end());
+            refused.push_back(bad);
+        }
+    }
     const std::string before = ReadFileBytes(DbPath());
     const std::string settings = ReadFileBytes(dir_.File("marltips.ini"));
-    for (const Case& c : cases) {
-        const std::string label = std::string(c.what) + ": " + c.args[0];
+    for (const Args& args : refused) {
+        std::string label;
+        for (const std::string& word : args) label += word + " ";
         // A watch that was not refused would run until killed; a short limit shows it as a failure.
-        const CliResult run = RunCli(c.args, false, std::chrono::seconds(20));
+        const CliResult run = RunCli(args, false, std::chrono::seconds(20));
         EXPECT_EQ(run.code, 2) << label << "\n" << run.err;
         EXPECT_EQ(test::LineCount(run.err), 1) << label << "\n" << run.err;
         EXPECT_EQ(run.err.rfind("marltips-cli: ", 0), 0u) << label << "\n" << run.err;
