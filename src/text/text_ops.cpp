@@ -8,7 +8,8 @@ namespace {
 inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsFullWidthSpace(std::string_view t, size_t i) {
-    return i + 1 < t.size() && static_cast<unsigned char>(t[i]) == 0xA1 && static_cast<unsigned char>(t[i + 1]) == 0xA1;
+    return i + 1 < t.size() && static_cast<unsigned char>(t[i]) == 0xA1 &&
+           static_cast<unsigned char>(t[i + 1]) == 0xA1;
 }
 
 }  // namespace
@@ -26,49 +27,37 @@ Text TextBetween(std::string_view text, std::string_view left, std::string_view 
 }
 
 int64_t TextToInt64(std::string_view text) {
-    // Fold full-width forms to ASCII first; only the leading part matters, so stop early.
-    Text folded;
-    folded.reserve(std::min<size_t>(text.size(), 64));
-    for (size_t i = 0; i < text.size() && folded.size() < 64; ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (i + 1 < text.size() && (b == 0xA3 || b == 0xA1)) {
-            const auto t = static_cast<unsigned char>(text[i + 1]);
-            if (b == 0xA3 && t >= 0xA1 && t <= 0xFE) {
-                folded.push_back(static_cast<char>(t - 0xA1 + 0x21));
-                ++i;
-                continue;
-            }
-            if (b == 0xA1 && t == 0xA1) {
-                folded.push_back(' ');
-                ++i;
-                continue;
-            }
+    // Characters are read one at a time with full-width forms folded to ASCII, so a number after
+    // any amount of leading blanks is found and nothing is copied.
+    size_t at = 0;
+    auto next = [&]() -> char {
+        if (at >= text.size()) return '\0';
+        const auto b = static_cast<unsigned char>(text[at]);
+        if (!IsGbkLead(b) || at + 1 >= text.size()) {
+            ++at;
+            return static_cast<char>(b);
         }
-        if (IsGbkLead(b) && i + 1 < text.size()) {
-            folded.push_back('\x01');  // any other character ends the number
-            ++i;
-            continue;
-        }
-        folded.push_back(static_cast<char>(b));
-    }
-    size_t i = 0;
-    while (i < folded.size() && (folded[i] == ' ' || (folded[i] >= '\t' && folded[i] <= '\r'))) ++i;
+        const auto t = static_cast<unsigned char>(text[at + 1]);
+        at += 2;
+        if (b == 0xA3 && t >= 0xA1 && t <= 0xFE) return static_cast<char>(t - 0xA1 + 0x21);
+        if (b == 0xA1 && t == 0xA1) return ' ';
+        return '\x01';  // any other character ends the number
+    };
+    char c = next();
+    while (c == ' ' || (c >= '\t' && c <= '\r')) c = next();
     bool negative = false;
-    if (i < folded.size() && (folded[i] == '+' || folded[i] == '-')) negative = folded[i++] == '-';
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        c = next();
+    }
     // Accumulate as a negative number so that the minimum value fits.
     constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
     int64_t value = 0;
-    bool saturated = false;
-    for (; i < folded.size() && folded[i] >= '0' && folded[i] <= '9'; ++i) {
-        const int digit = folded[i] - '0';
-        if (saturated) continue;
-        if (value < (kMin + digit) / 10) {
-            saturated = true;
-            continue;
-        }
+    for (; c >= '0' && c <= '9'; c = next()) {
+        const int digit = c - '0';
+        if (value < (kMin + digit) / 10) return negative ? kMin : std::numeric_limits<int64_t>::max();
         value = value * 10 - digit;
     }
-    if (saturated) return negative ? kMin : std::numeric_limits<int64_t>::max();
     if (negative) return value;
     return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
 }
@@ -99,7 +88,8 @@ Text Trim(std::string_view text) {
         } else if (IsFullWidthSpace(text, i)) {
             i += 2;
         } else {
-            const size_t step = (IsGbkLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+            const size_t step =
+                (IsGbkLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
             i += step;
             end = i;
         }

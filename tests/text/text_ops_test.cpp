@@ -30,16 +30,44 @@ TEST(TextToNumber, LeadingDigitsWithSignAndFullWidthForms) {
         std::string in;
         int32_t want;
     } cases[] = {
-        {"200", 200},      {"  42abc", 42},       {"-1", -1},     {"+7", 7},  {"", 0},        {"abc", 0},
+        {"200", 200},
+        {"  42abc", 42},
+        {"-1", -1},
+        {"+7", 7},
+        {"", 0},
+        {"abc", 0},
         {"\xA3\xB2\xA3\xB0\xA3\xB1", 201},  // full-width 201
         {"\xA1\xA1\xA3\xAD\xA3\xB5", -5},   // full-width space, minus, five
-        {"1 2", 1},        {"\xD6\xD0" "5", 0},  // a Chinese character first: no digits
+        {"1 2", 1},
+        {"\xD6\xD0"
+         "5",
+         0},  // a Chinese character first: no digits
         {"99999999999", std::numeric_limits<int32_t>::max()},
         {"-99999999999", std::numeric_limits<int32_t>::min()},
     };
     for (const auto& c : cases) EXPECT_EQ(TextToInt(c.in), c.want) << c.in;
     EXPECT_EQ(TextToInt64("1733900000123"), 1733900000123LL);
     EXPECT_EQ(TextToInt64("99999999999999999999999"), std::numeric_limits<int64_t>::max());
+}
+
+TEST(TextToNumber, ReadsPastAnyNumberOfLeadingBlanks) {
+    std::string full_width_blanks;
+    for (int i = 0; i < 1000; ++i) full_width_blanks += "\xA1\xA1";
+    struct Case {
+        std::string in;
+        int64_t want;
+    } cases[] = {
+        {std::string(70, ' ') + "123", 123},
+        {std::string(100000, ' ') + "-7x", -7},
+        {std::string(65, '\t') + "\r\n 8", 8},
+        {full_width_blanks + "\xA3\xAD\xA3\xB4\xA3\xB2", -42},  // full-width "-42"
+        {std::string(70, ' ') + "+" + std::string(200, '9'), std::numeric_limits<int64_t>::max()},
+        {"-" + std::string(500, '9'), std::numeric_limits<int64_t>::min()},
+        {std::string(70, ' ') + "\xD6\xD0" + "5", 0},
+        {std::string(70, ' '), 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TextToInt64(c.in), c.want) << c.in.size() << " bytes";
+    EXPECT_EQ(TextToInt(std::string(70, ' ') + "123"), 123);
 }
 
 TEST(Trim, RemovesAsciiAndFullWidthSpacesOnly) {
