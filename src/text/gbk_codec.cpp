@@ -1,8 +1,10 @@
 #include "text/gbk_codec.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 #include <unicode/ustring.h>
 
+#include <iterator>
 #include <memory>
 
 namespace marl {
@@ -14,6 +16,16 @@ struct ConverterCloser {
     void operator()(UConverter* c) const { ucnv_close(c); }
 };
 using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+// Every character GBK cannot represent becomes the substitution character. ICU's own substituting
+// callback silently drops default-ignorable characters (U+200C, U+202A, U+FEFF, ...) instead, which
+// would make them vanish from page text and titles while every other missing character shows as "?".
+void SubstituteEveryCharacter(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t, UChar32,
+                              UConverterCallbackReason reason, UErrorCode* err) {
+    if (reason > UCNV_IRREGULAR) return;  // reset, close and clone need nothing
+    *err = U_ZERO_ERROR;
+    ucnv_cbFromUWriteSub(args, 0, err);
+}
 
 // Opening a converter costs more than most conversions, so each thread keeps one per mode.
 UConverter* ThreadConverter(bool strict) {
@@ -29,12 +41,27 @@ UConverter* ThreadConverter(bool strict) {
             ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
         } else {
             ucnv_setSubstChars(conv.get(), "?", 1, &err);
+            ucnv_setFromUCallBack(conv.get(), SubstituteEveryCharacter, nullptr, nullptr, nullptr, &err);
         }
         if (U_FAILURE(err)) return nullptr;
         slot = std::move(conv);
     }
     ucnv_reset(slot.get());
     return slot.get();
+}
+
+// The UTF-8 side of one-pass conversions; invalid sequences come out as U+FFFD, one for each maximal
+// ill-formed subsequence, as u_strFromUTF8WithSub gives them.
+UConverter* ThreadUtf8Converter() {
+    thread_local ConverterPtr utf8_conv;
+    if (!utf8_conv) {
+        UErrorCode err = U_ZERO_ERROR;
+        ConverterPtr conv(ucnv_open("UTF-8", &err));
+        if (U_FAILURE(err) || !conv) return nullptr;
+        utf8_conv = std::move(conv);
+    }
+    ucnv_reset(utf8_conv.get());
+    return utf8_conv.get();
 }
 
 int32_t Length(size_t n) { return n > static_cast<size_t>(INT32_MAX) ? -1 : static_cast<int32_t>(n); }
@@ -69,7 +96,7 @@ std::optional<Text> U16ToGbk(std::u16string_view u16, bool strict) {
     return out;
 }
 
-std::optional<std::u16string> Utf8ToU16(std::string_view utf8, bool strict) {
+std::optional<std::u16string> Utf8ToU16Strict(std::string_view utf8) {
     std::u16string out;
     if (utf8.empty()) return out;
     const int32_t len = Length(utf8.size());
@@ -77,11 +104,7 @@ std::optional<std::u16string> Utf8ToU16(std::string_view utf8, bool strict) {
     out.resize(utf8.size());  // never more UTF-16 units than UTF-8 bytes
     UErrorCode err = U_ZERO_ERROR;
     int32_t n = 0;
-    if (strict) {
-        u_strFromUTF8(out.data(), len, &n, utf8.data(), len, &err);
-    } else {
-        u_strFromUTF8WithSub(out.data(), len, &n, utf8.data(), len, 0xFFFD, nullptr, &err);
-    }
+    u_strFromUTF8(out.data(), len, &n, utf8.data(), len, &err);
     if (err == U_STRING_NOT_TERMINATED_WARNING) err = U_ZERO_ERROR;
     if (U_FAILURE(err)) return std::nullopt;
     out.resize(static_cast<size_t>(n));
@@ -106,7 +129,7 @@ std::string U16ToUtf8(std::u16string_view u16) {
 }  // namespace
 
 std::optional<Text> Utf8ToGbkStrict(std::string_view utf8) {
-    auto u16 = Utf8ToU16(utf8, true);
+    auto u16 = Utf8ToU16Strict(utf8);
     if (!u16) return std::nullopt;
     return U16ToGbk(*u16, true);
 }
@@ -118,9 +141,36 @@ std::optional<std::string> GbkToUtf8Strict(std::string_view gbk) {
 }
 
 Text Utf8ToGbkLossy(std::string_view utf8) {
-    auto u16 = Utf8ToU16(utf8, false);
-    if (!u16) return {};
-    return U16ToGbk(*u16, false).value_or(Text());
+    // Straight from UTF-8 into GBK through a small pivot buffer: no UTF-16 copy of the whole text.
+    // Every UTF-8 sequence, and every invalid byte run, gives at most as many GBK bytes as it has, so
+    // the input's length is room enough; the loop only guards that assumption.
+    Text out;
+    if (utf8.empty()) return out;
+    UConverter* gbk = ThreadConverter(false);
+    UConverter* source_conv = ThreadUtf8Converter();
+    if (!gbk || !source_conv) return out;
+    out.resize(utf8.size() + 16);
+    UChar pivot[4096];
+    UChar* pivot_source = pivot;
+    UChar* pivot_target = pivot;
+    const char* source = utf8.data();
+    const char* const source_end = utf8.data() + utf8.size();
+    size_t written = 0;
+    for (bool first = true;; first = false) {
+        char* target = out.data() + written;
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_convertEx(gbk, source_conv, &target, out.data() + out.size(), &source, source_end, pivot,
+                       &pivot_source, &pivot_target, pivot + std::size(pivot), first, true, &err);
+        written = static_cast<size_t>(target - out.data());
+        if (err == U_BUFFER_OVERFLOW_ERROR) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (U_FAILURE(err)) return {};
+        break;
+    }
+    out.resize(written);
+    return out;
 }
 
 std::string GbkToUtf8Lossy(std::string_view gbk) { return U16ToUtf8(GbkToUtf16(gbk)); }

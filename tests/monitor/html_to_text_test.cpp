@@ -61,6 +61,8 @@ TEST(HtmlToText, GbkInAndOut) {
     // Characters GBK lacks come back as "?".
     EXPECT_EQ(HtmlToText("smile &#128512;!"), "smile ?!");
     EXPECT_EQ(HtmlToText("&#x20AC;"), "\x80");  // the euro sign has a GBK form
+    // Invisible format characters, written as references or as characters, are missing ones too.
+    EXPECT_EQ(HtmlToText("a&zwnj;b&#x202A;c&#8236;d"), "a?b?c?d");
 }
 
 TEST(HtmlToText, InvalidBytesNeverBreakTheConversion) {

@@ -1,6 +1,10 @@
 #include "text/gbk_codec.h"
 
 #include <gtest/gtest.h>
+#include <unicode/ustring.h>
+
+#include <random>
+#include <string>
 
 namespace marl {
 namespace {
@@ -35,9 +39,95 @@ TEST(GbkCodec, CharactersOutsideGbkBecomeQuestionMarks) {
 }
 
 TEST(GbkCodec, InvalidUtf8BecomesQuestionMarks) {
-    EXPECT_FALSE(Utf8ToGbkStrict("a\xFF" "b").has_value());
-    EXPECT_EQ(Utf8ToGbkLossy("a\xFF" "b"), "a?b");
+    EXPECT_FALSE(Utf8ToGbkStrict("a\xFF"
+                                 "b")
+                     .has_value());
+    EXPECT_EQ(Utf8ToGbkLossy("a\xFF"
+                             "b"),
+              "a?b");
     EXPECT_EQ(Utf8ToGbkLossy("\xC3"), "?");  // truncated sequence at the end
+}
+
+TEST(GbkCodec, InvisibleCharactersBecomeQuestionMarksLikeEveryOtherMissingOne) {
+    // Default-ignorable characters: joiners, direction marks and embeddings, the byte order mark,
+    // the soft hyphen, variation selectors, tags. GBK has none of them.
+    const char32_t invisible[] = {0x200B, 0x200C, 0x200D, 0x200E, 0x202A, 0x202C,  0x202E, 0x2060,
+                                  0xFEFF, 0x00AD, 0x034F, 0x180E, 0xFE0F, 0xE0001, 0xE0100};
+    for (const char32_t c : invisible) {
+        SCOPED_TRACE(static_cast<unsigned>(c));
+        std::u16string u16 = u"a";
+        if (c > 0xFFFF) {
+            u16 += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            u16 += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            u16 += static_cast<char16_t>(c);
+        }
+        u16 += u"b";
+        std::string utf8(16, '\0');
+        UErrorCode err = U_ZERO_ERROR;
+        int32_t n = 0;
+        u_strToUTF8(utf8.data(), 16, &n, u16.data(), static_cast<int32_t>(u16.size()), &err);
+        ASSERT_TRUE(U_SUCCESS(err));
+        utf8.resize(static_cast<size_t>(n));
+        EXPECT_EQ(Utf8ToGbkLossy(utf8), "a?b");
+        EXPECT_EQ(Utf16ToGbk(u16), "a?b");
+        EXPECT_EQ(WideToGbk(std::wstring{L'a', static_cast<wchar_t>(c), L'b'}), "a?b");
+    }
+}
+
+// The one-pass conversion from UTF-8 must give exactly what decoding to UTF-16 (invalid sequences as
+// U+FFFD) and then encoding to GBK gives, also where sequences straddle its internal buffers.
+TEST(GbkCodec, OnePassUtf8ConversionMatchesTheTwoStepOne) {
+    auto two_step = [](const std::string& utf8) {
+        std::u16string u16(utf8.size(), u'\0');
+        UErrorCode err = U_ZERO_ERROR;
+        int32_t n = 0;
+        u_strFromUTF8WithSub(u16.data(), static_cast<int32_t>(u16.size()), &n, utf8.data(),
+                             static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &err);
+        EXPECT_TRUE(U_SUCCESS(err));
+        u16.resize(static_cast<size_t>(n));
+        return Utf16ToGbk(u16);
+    };
+    // Valid characters of every length, characters GBK lacks, and the ill-formed shapes: encoded
+    // surrogates, overlong forms, code points past U+10FFFF, truncated and stray continuation bytes.
+    using namespace std::string_view_literals;
+    const std::string_view pieces[] = {"a"sv,
+                                       "<p>",
+                                       "\xE4\xB8\xAD",
+                                       "\xE2\x82\xAC",
+                                       "\xC2\xA0",
+                                       "\xC2\x80",
+                                       "\xF0\x9F\x98\x80",
+                                       "\xEF\xBB\xBF",
+                                       "\xE2\x80\x8C",
+                                       "\xED\xA0\x80",
+                                       "\xC0\x80",
+                                       "\xE0\x80\x80",
+                                       "\xF4\x90\x80\x80",
+                                       "\xF8\x88\x80\x80\x80",
+                                       "\xF0\x9F",
+                                       "\xC3",
+                                       "\x80",
+                                       "\xFF",
+                                       "\0"sv};
+    std::mt19937 rng(7);
+    auto random_text = [&](size_t parts) {
+        std::string s;
+        for (size_t k = 0; k < parts; ++k) {
+            if (rng() % 2) {
+                s += pieces[rng() % std::size(pieces)];
+            } else {
+                s.push_back(static_cast<char>(rng() % 256));
+            }
+        }
+        return s;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const std::string s = random_text(rng() % 12);
+        ASSERT_EQ(Utf8ToGbkLossy(s), two_step(s)) << testing::PrintToString(s);
+    }
+    const std::string big = random_text(300000);
+    EXPECT_EQ(Utf8ToGbkLossy(big), two_step(big));
 }
 
 TEST(GbkCodec, ZeroBytesAndEmptyTextsPassThrough) {

@@ -25,6 +25,13 @@ TEST(PageDecoding, Utf8ConvertsExactlyAndMarksWhatGbkLacks) {
                         "b"),
               "a?b");                              // invalid byte
     EXPECT_EQ(Utf8ToGbk("\xE2\x82\xAC"), "\x80");  // euro sign as code page 936
+    // Invisible format characters are characters GBK lacks like any other: zero-width non-joiner,
+    // left-to-right embedding, pop directional formatting, and a byte order mark at the start.
+    EXPECT_EQ(Utf8ToGbk("a\xE2\x80\x8C"
+                        "b\xE2\x80\xAA"
+                        "c\xE2\x80\xAC"),
+              "a?b?c?");
+    EXPECT_EQ(Utf8ToGbk("\xEF\xBB\xBF<html>"), "?<html>");
     // GBK bytes taken as UTF-8 lose their Chinese characters but keep ASCII.
     const Text wrong = Utf8ToGbk(Gbk("中文abc"));
     EXPECT_EQ(wrong.substr(wrong.size() - 3), "abc");
