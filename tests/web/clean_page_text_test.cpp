@@ -74,14 +74,15 @@ Text ReferenceClean(const std::string& text) {
 }
 
 TEST(CleanPageText, AgreesWithPlainReplacementsOnGeneratedPages) {
-    const char* pieces[] = {"&lt;", "&LT;", "&gT;", "&quot;",   "&QUOT;", "&#37;", "'",
-                            "\r",   "\n",   "\t",   " ",        "a",      "&",     "&l",
-                            "t;",   "#37",  "\f",   "\xD6\xD0", "&amp;"};
+    const char* pieces[] = {"&lt;", "&LT;",     "&gT;",  "&quot;", "&QUOT;", "&#37;", "'",  "\r",
+                            "\n",   "\t",       " ",     "a",      "&",      "&l",    "t;", "#37",
+                            "\f",   "\xD6\xD0", "&amp;", "\v",     "&gt",    "&quot", "&#3"};
     std::mt19937 random(7);
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
     for (int round = 0; round < 2000; ++round) {
         std::string page;
         for (int k = 0; k < 30; ++k) page += pieces[pick(random)];
+        if (round % 2) page = page.substr(0, page.size() - round % 5);  // ends inside an entity
         ASSERT_EQ(CleanPageText(page), ReferenceClean(page)) << page;
     }
 }
