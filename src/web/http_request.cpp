@@ -9,6 +9,7 @@
 #include <new>
 
 #include "text/text_ops.h"
+#include "web/host_name.h"
 #include "web/http_headers.h"
 #include "web/url_split.h"
 
@@ -105,15 +106,6 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) 
     return now - transfer->last_activity >= transfer->stall ? 1 : 0;  // non-zero aborts the transfer
 }
 
-// Host names are passed on only when they cannot change the meaning of the address built from them
-// (a "?" or "@" would make the library connect somewhere else than the plan names).
-bool IsPlainHost(std::string_view host) {
-    if (host.empty()) return false;
-    return std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
-    });
-}
-
 // Blanks and control bytes cannot stand in a request line and go percent-encoded, as do bytes above
 // 0x7F before the query (GBK names of pages), which the library would encode anyway. The query and
 // everything else are sent as written.
@@ -140,9 +132,10 @@ std::string EscapePath(std::string_view path) {
 // give them. Empty when no connection can be made to it.
 std::string ConnectionUrl(std::string_view url) {
     const bool secure = StartsWithNoCase(url, "https://");
-    const Text host = UrlHost(url, false);
+    // An internationalised host goes in its ASCII form; what cannot name a host is not contacted.
+    const Text host = ConnectionHost(UrlHost(url, false));
     const int32_t port = UrlPort(url);
-    if (!IsPlainHost(host) || port < 0 || port > 65535) return {};
+    if (host.empty() || port < 0 || port > 65535) return {};
     std::string address = secure ? "https://" : "http://";
     address += host;
     if (port != 0) address += ":" + std::to_string(port);  // 0: the scheme's own port
