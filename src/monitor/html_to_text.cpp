@@ -2,6 +2,7 @@
 
 #include <gumbo.h>
 
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -17,10 +18,18 @@ namespace {
 // this size; beyond it the tags are stripped first, which keeps the work linear and flat.
 constexpr size_t kMaxMarkupBytes = 16 * 1024;
 
+// The parser leaves some fields of the document it makes unset when it parses a fragment, among
+// them the quirks mode that decides whether a <table> closes an open paragraph. Handing it zeroed
+// memory makes every parse of the same text give the same tree: the standards mode (zero).
+void* ZeroedAllocation(void*, size_t size) { return std::calloc(1, size); }
+void Release(void*, void* block) { std::free(block); }
+
 // A parsed body fragment, freed with the parser's own options.
 class ParsedFragment {
   public:
     explicit ParsedFragment(const std::string& html) : options_(kGumboDefaultOptions) {
+        options_.allocator = ZeroedAllocation;
+        options_.deallocator = Release;
         options_.fragment_context = GUMBO_TAG_BODY;
         options_.max_errors = 0;  // keep no parse errors: we never read them
         output_ = gumbo_parse_with_options(&options_, html.data(), html.size());
