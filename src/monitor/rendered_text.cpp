@@ -11,9 +11,11 @@
 namespace marl {
 namespace {
 
-enum class Kind { kInline, kSkip, kBlock, kPreformatted, kCell, kLineBreak };
+using Kind = RenderKind;
 
-Kind KindOf(GumboTag tag) {
+}  // namespace
+
+RenderKind KindOfTag(GumboTag tag) {
     // clang-format off
     switch (tag) {
         case GUMBO_TAG_BR:
@@ -49,14 +51,11 @@ Kind KindOf(GumboTag tag) {
     // clang-format on
 }
 
-// Elements the page hides: the "hidden" attribute or an inline "display: none".
-bool IsHidden(const GumboElement& element) {
-    if (gumbo_get_attribute(&element.attributes, "hidden")) return true;
-    const GumboAttribute* style = gumbo_get_attribute(&element.attributes, "style");
-    if (!style || !style->value) return false;
+bool HidesElement(bool hidden_attribute, std::string_view style) {
+    if (hidden_attribute) return true;
     Text compact;
-    for (const char* c = style->value; *c; ++c) {
-        if (*c != ' ' && *c != '\t' && *c != '\n' && *c != '\r' && *c != '\f') compact += *c;
+    for (const char c : style) {
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f') compact += c;
     }
     compact = AsciiLower(compact);
     for (size_t at = compact.find("display:none"); at != Text::npos;
@@ -65,6 +64,15 @@ bool IsHidden(const GumboElement& element) {
         if (at == 0 || compact[at - 1] == ';' || compact[at - 1] == '{') return true;
     }
     return false;
+}
+
+namespace {
+
+// Elements the page hides.
+bool IsHidden(const GumboElement& element) {
+    const GumboAttribute* style = gumbo_get_attribute(&element.attributes, "style");
+    return HidesElement(gumbo_get_attribute(&element.attributes, "hidden") != nullptr,
+                        style && style->value ? std::string_view(style->value) : std::string_view());
 }
 
 bool IsCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -154,7 +162,7 @@ struct Frame {
 
 }  // namespace
 
-std::string RenderedText(const GumboInternalNode& parent) {
+std::string RenderedText(const GumboNode& parent) {
     if (parent.type != GUMBO_NODE_ELEMENT && parent.type != GUMBO_NODE_DOCUMENT) return {};
     LineWriter writer;
     int preformatted_depth = 0;
@@ -188,7 +196,7 @@ std::string RenderedText(const GumboInternalNode& parent) {
                 break;
             }
             case GUMBO_NODE_ELEMENT: {
-                const Kind kind = KindOf(child->v.element.tag);
+                const Kind kind = KindOfTag(child->v.element.tag);
                 if (kind == Kind::kSkip || IsHidden(child->v.element)) break;
                 if (kind == Kind::kLineBreak) {
                     writer.HardBreak();
