@@ -80,6 +80,8 @@ void FlatMarkupWriter::Text(std::string_view text, bool escape) {
                 out_ += "&amp;";
             } else if (c == '<') {
                 out_ += "&lt;";
+            } else if (c == '\0') {
+                out_ += "\xEF\xBF\xBD";  // raw text shows a zero byte as U+FFFD
             } else {
                 out_ += c;
             }

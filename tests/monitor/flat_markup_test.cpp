@@ -129,6 +129,10 @@ TEST(FlatMarkup, RendersLikeTheParserOnHandWrittenCases) {
         SCOPED_TRACE(html);
         ExpectSameTitle(html);
     }
+    // Zero bytes: dropped from text, shown as U+FFFD (GBK has none: "?") in raw text.
+    using namespace std::string_literals;
+    ExpectSameTitle("<xmp>a\0b</xmp>c\0d"s);
+    ExpectSameTitle("a<plaintext>b\0c"s);
 }
 
 // Random fragments of the kinds list pages hold: well-formed trees with optional end tags left out
