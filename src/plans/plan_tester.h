@@ -1,0 +1,121 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "monitor/filter_matches.h"
+#include "text/text.h"
+#include "web/http_request.h"
+
+namespace marl {
+
+// Tries the plan that stands in the plan editor's fields, before it is saved: fetches the list page
+// with the monitor's fetcher, cuts the area, matches the links and (mode 3) applies the filters. It
+// records nothing and never touches the database. The window and marltips-cli both run it and only
+// show what it reports.
+
+// The three test buttons: 1 shows the fetched page, 2 also cuts the area and lists every matched
+// link, 3 lists only the links that pass the row structure and the three filter words.
+enum PlanTestMode : int { kTestSource = 1, kTestArea = 2, kTestFiltered = 3 };
+
+// The editor's fields as the user left them (GBK, nothing trimmed). The names are those of the plan
+// values the fields map to, as in the editor's form.
+struct PlanTestInput {
+    int code_index = 0;     // 框_编码: 0 自动识别, 1 GBK, 2 Utf-8
+    Text url;               // 框_url
+    Text part;              // 框_区域规则: "start[*]end"
+    Text post;              // 框_Post: POST when not empty
+    Text ua;                // 框_ua: the request header block
+    Text inck;              // 框_必含: the must-contain word
+    Text inc1;              // 框_包含: may-contain words as typed, joined by "$$"
+    Text inc0;              // 框_不包含: must-not-contain words as typed, joined by "$$"
+    Text url_key;           // 框_行结构: the row-structure marker
+    int32_t url_key_i = 1;  // 框_行结构值: 1 必须包含, -1 不能包含
+    Text position = "0";    // 框_当前方案: "0" (or empty) for a new plan
+};
+
+// Sizes that keep a huge page from swamping the views. 0 means no bound.
+inline constexpr size_t kTestSectionBytes = 1u << 20;
+inline constexpr size_t kTestRowsShown = 10000;
+
+struct PlanTestOptions {
+    HttpLimits limits;  // bounds on the fetch (tests shorten them)
+    // Receives the include/exclude expression of every word-filter check (mode 3), as the monitor's
+    // filter does: the window hands in the system clipboard. Empty: the expression goes nowhere.
+    ClipboardSink clipboard;
+    // Called once the run is past the "|" refusal, just before the fetch: the moment the window empties
+    // its source box and test list and repaints its "testing" state. Not called when the run is refused.
+    std::function<void()> before_fetch;
+    // A section text longer than this is cut at a character boundary and ends with a note giving the
+    // full size; the matching always works on the whole text.
+    size_t max_section_bytes = kTestSectionBytes;
+    // Rows beyond this many are counted in the report but not listed.
+    size_t max_rows = kTestRowsShown;
+};
+
+// One kept link, a row of the test list 超级列表框_测试 (columns "id", "链接", "标题", "行结构").
+struct PlanTestRow {
+    int id = 0;  // running number from 1
+    Text link;   // the link as matched
+    Text title;  // the anchor's inner HTML as matched
+    Text row;    // the whole matched anchor element
+};
+
+// One section of the source box 源码编辑框.
+struct PlanTestSection {
+    Text title, text;
+};
+
+// One thing the tester produced, in the order it produced it.
+struct PlanTestEvent {
+    enum Kind {
+        kReport,    // text: one report line, without its CR LF
+        kSection,   // section: appended to the source box
+        kRow,       // row: added to the test list
+        kMessage,   // text: a message box shown at this point (before the report)
+        kEncoding,  // code_index: 框_编码 set by auto-detection, 1 GBK or 2 Utf-8
+        kDom,       // text: the link prefix proposed for 框_dom
+    };
+    Kind kind = kReport;
+    Text text;
+    PlanTestSection section;
+    PlanTestRow row;
+    int code_index = 0;
+};
+
+struct PlanTestResult {
+    // True when mode 3 refused a "|" in the filter words: the only event is that message, nothing was
+    // emptied or fetched, and no report is shown. Otherwise the report closes every run.
+    bool refused = false;
+    std::vector<PlanTestEvent> events;
+
+    std::vector<Text> ReportLines() const;
+    // The report message box text: every line followed by CR LF.
+    Text ReportText() const;
+    std::vector<PlanTestSection> Sections() const;
+    // The whole text of the source box after the run: FormatSourceSection of every section.
+    Text SourceBoxText() const;
+    std::vector<PlanTestRow> Rows() const;
+    std::vector<Text> Messages() const;
+    // The encoding index auto-detection chose, if it ran.
+    std::optional<int> Encoding() const;
+    // The proposed 框_dom, if any.
+    std::optional<Text> Dom() const;
+};
+
+// Runs one test of the plan in `input` with the button `mode` (1, 2 or 3; any other is taken as 3).
+// Blocks the calling thread for the fetch, bounded by options.limits. Never throws.
+PlanTestResult RunPlanTest(int mode, const PlanTestInput& input, const PlanTestOptions& options = {});
+
+// A source box section: CR LF, ">>>>>>>>>>>> " and the title, CR LF, 31 hyphens, CR LF, CR LF, the
+// text, CR LF, CR LF.
+Text FormatSourceSection(const Text& title, const Text& text);
+
+// What a click on a test row writes into the status box 状态输出, segment by segment: "【标题】\r\n" +
+// title (this one replaces the box's text), "\r\n【网址】\r\n" + link, "\r\n【行结构】\r\n" + row (both
+// appended). Each segment is written with a CR LF in front of it, as the field help is.
+std::vector<Text> TestRowSegments(const PlanTestRow& row);
+
+}  // namespace marl
