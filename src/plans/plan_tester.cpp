@@ -1,0 +1,279 @@
+#include "plans/plan_tester.h"
+
+#include <exception>
+#include <new>
+#include <string>
+
+#include "monitor/link_matcher.h"
+#include "monitor/process_plan.h"
+#include "text/text_ops.h"
+#include "web/page_decoding.h"
+#include "web/page_fetcher.h"
+
+namespace marl {
+namespace {
+
+constexpr int kCodeAuto = 0;
+constexpr int kCodeGbk = 1;
+constexpr int kCodeUtf8 = 2;
+
+// The tester's own texts, converted to GBK once.
+struct Texts {
+    Text bar_refused = Gbk("网址筛选词，不能用竖线 | ，请修正");
+    Text no_prefix = Gbk("补上域名 字段，无法自动识别");
+    Text page_empty = Gbk("网页访问：请求不到数据！");
+    Text page_ok = Gbk("网页源码：访问正常");
+    Text area_off = Gbk("区间匹配状态：未启用（没填写或格式异常）");
+    Text area_on = Gbk("区间匹配状态：已启用");
+    Text area_failed = Gbk("区间截取规则校验：失败（截取代码空）");
+    Text area_ok = Gbk("区间匹配状态：正常（已截取到代码）");
+    Text matched = Gbk("匹配链接数：");
+    Text kept = Gbk("网址筛选结果：");
+    Text section_page = Gbk("网页源码");
+    Text section_area = Gbk("区间信息截取");
+    Text section_matched = Gbk("匹配链接数");
+    Text section_kept = Gbk("网址筛选结果");
+    Text cut_note_total = Gbk("……（共 ");
+    Text cut_note_shown = Gbk(" 字节，这里只显示前 ");
+    Text cut_note_end = Gbk(" 字节）");
+    Text out_of_memory = Gbk("内存不足，测试中止");
+    Text failed = Gbk("测试出错，已中止");
+    Text row_title = Gbk("【标题】\r\n");
+    Text row_link = Gbk("\r\n【网址】\r\n");
+    Text row_row = Gbk("\r\n【行结构】\r\n");
+};
+
+const Texts& T() {
+    static const Texts texts;
+    return texts;
+}
+
+// True when the text holds a "|" of its own. A GBK character may have 0x7C as its second byte; that
+// byte is part of the character, not a bar, and the filter reads the words as characters.
+bool HasBar(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (IsGbkLead(b) && i + 1 < text.size()) {
+            ++i;
+        } else if (b == '|') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The text as the views get it: whole up to `limit` bytes, else cut before the first character that
+// would cross the limit, followed by a note with the full size.
+Text ForView(const Text& text, size_t limit) {
+    if (limit == 0 || text.size() <= limit) return text;
+    size_t cut = 0;
+    while (cut < limit) {
+        const size_t width =
+            IsGbkLead(static_cast<unsigned char>(text[cut])) && cut + 1 < text.size() ? 2 : 1;
+        if (cut + width > limit) break;
+        cut += width;
+    }
+    return text.substr(0, cut) + T().cut_note_total + std::to_string(text.size()) + T().cut_note_shown +
+           std::to_string(cut) + T().cut_note_end;
+}
+
+// The link prefix for relative links, from the plan's address: its scheme, "://", host (with port) and
+// "/". An address without "://" is fetched as an http address, so its prefix is built the same way.
+Text ProposedPrefix(const Text& url) {
+    const Text address = url.find("://") == Text::npos ? "http://" + url : url;
+    const Text wrapped = "[<]" + address + "/[>]";
+    const Text scheme = TextBetween(wrapped, "[<]", "://") + "://";
+    const Text host = TextBetween(wrapped, scheme, "/");
+    return scheme + host + "/";
+}
+
+class Run {
+  public:
+    Run(int mode, const PlanTestInput& input, const PlanTestOptions& options, PlanTestResult& result)
+        : mode_(mode == kTestSource || mode == kTestArea ? mode : kTestFiltered),
+          in_(input),
+          options_(options),
+          result_(result) {}
+
+    void Go() {
+        const bool filtered = mode_ == kTestFiltered;
+        if (filtered && HasBar(in_.inc1 + in_.inc0)) {
+            Message(T().bar_refused);
+            result_.refused = true;
+            return;
+        }
+        if (options_.before_fetch) options_.before_fetch();
+
+        const Text page = FetchPage(in_.url, in_.post.empty() ? HttpMethod::kGet : HttpMethod::kPost,
+                                    in_.post, in_.ua, in_.code_index == kCodeGbk, options_.limits);
+        // 自动识别 fetched the page as UTF-8; the page's own declaration now picks the list entry.
+        if (in_.code_index == kCodeAuto && !page.empty()) {
+            Add(PlanTestEvent::kEncoding).code_index =
+                DetectPageEncoding(page) == PageEncoding::kUtf8 ? kCodeUtf8 : kCodeGbk;
+        }
+        Section(T().section_page, page);
+        if (page.empty()) {
+            Report(T().page_empty);
+            return;
+        }
+        Report(T().page_ok);
+        if (mode_ == kTestSource) return;
+
+        const Text area = ">>>|" + in_.part + "|<<<";
+        const Text start = TextBetween(area, ">>>|", "[*]");
+        const Text end = TextBetween(area, "[*]", "|<<<");
+        Text cut;
+        const Text* text = &page;
+        if (start.empty() || end.empty()) {
+            Report(T().area_off);
+        } else {
+            Report(T().area_on);
+            cut = TextBetween(page, start, end);
+            Report(cut.empty() ? T().area_failed : T().area_ok);
+            Section(T().section_area, cut);
+            if (cut.empty()) return;
+            text = &cut;
+        }
+
+        const std::vector<LinkMatch> matches = FindLinks(*text);
+        const bool word_filter = filtered && !(in_.inc1.empty() && in_.inc0.empty());
+        const Text include = ReplaceAll(in_.inc1, "$$", "|");
+        const Text exclude = ReplaceAll(in_.inc0, "$$", "|");
+        size_t kept = 0;
+        for (const LinkMatch& match : matches) {
+            if (filtered && !PassesRowStructure(match.row, in_.url_key, in_.url_key_i)) continue;
+            if (word_filter && !FilterMatches(Text(match.link), include, exclude, options_.clipboard))
+                continue;
+            if (filtered && !in_.inck.empty() && match.link.find(in_.inck) == std::string_view::npos)
+                continue;
+            ++kept;
+            if (options_.max_rows == 0 || kept <= options_.max_rows) {
+                Add(PlanTestEvent::kRow).row =
+                    PlanTestRow{static_cast<int>(kept), Text(match.link), Text(match.title), Text(match.row)};
+            }
+        }
+        Report(T().matched + std::to_string(matches.size()));
+        Report(T().kept + std::to_string(kept));
+        Section(T().section_matched, std::to_string(matches.size()));
+        Section(T().section_kept, std::to_string(kept));
+
+        // Only a new plan gets a proposal; the first link on the page decides, kept or not.
+        if (matches.empty() || TextToInt(in_.position) >= 1) return;
+        const std::string_view first = matches.front().link;
+        if (first.find("./") != std::string_view::npos) {
+            Message(T().no_prefix);
+        } else if (!first.starts_with("http")) {
+            Add(PlanTestEvent::kDom).text = ProposedPrefix(in_.url);
+        }
+    }
+
+    void Report(Text line) { Add(PlanTestEvent::kReport).text = std::move(line); }
+
+  private:
+    PlanTestEvent& Add(PlanTestEvent::Kind kind) {
+        PlanTestEvent& event = result_.events.emplace_back();
+        event.kind = kind;
+        return event;
+    }
+    void Section(const Text& title, const Text& text) {
+        Add(PlanTestEvent::kSection).section =
+            PlanTestSection{title, ForView(text, options_.max_section_bytes)};
+    }
+    void Message(const Text& text) { Add(PlanTestEvent::kMessage).text = text; }
+
+    const int mode_;
+    const PlanTestInput& in_;
+    const PlanTestOptions& options_;
+    PlanTestResult& result_;
+};
+
+}  // namespace
+
+PlanTestResult RunPlanTest(int mode, const PlanTestInput& input, const PlanTestOptions& options) {
+    PlanTestResult result;
+    Run run(mode, input, options, result);
+    try {
+        run.Go();
+    } catch (const std::bad_alloc&) {
+        // A page too big to work on ends the test with a word in the report, not with a crash.
+        try {
+            run.Report(T().out_of_memory);
+        } catch (...) {
+        }
+    } catch (const std::exception&) {
+        try {
+            run.Report(T().failed);
+        } catch (...) {
+        }
+    }
+    return result;
+}
+
+std::vector<Text> PlanTestResult::ReportLines() const {
+    std::vector<Text> lines;
+    for (const PlanTestEvent& event : events) {
+        if (event.kind == PlanTestEvent::kReport) lines.push_back(event.text);
+    }
+    return lines;
+}
+
+Text PlanTestResult::ReportText() const {
+    Text text;
+    for (const Text& line : ReportLines()) text += line + "\r\n";
+    return text;
+}
+
+std::vector<PlanTestSection> PlanTestResult::Sections() const {
+    std::vector<PlanTestSection> sections;
+    for (const PlanTestEvent& event : events) {
+        if (event.kind == PlanTestEvent::kSection) sections.push_back(event.section);
+    }
+    return sections;
+}
+
+Text PlanTestResult::SourceBoxText() const {
+    Text text;
+    for (const PlanTestSection& section : Sections())
+        text += FormatSourceSection(section.title, section.text);
+    return text;
+}
+
+std::vector<PlanTestRow> PlanTestResult::Rows() const {
+    std::vector<PlanTestRow> rows;
+    for (const PlanTestEvent& event : events) {
+        if (event.kind == PlanTestEvent::kRow) rows.push_back(event.row);
+    }
+    return rows;
+}
+
+std::vector<Text> PlanTestResult::Messages() const {
+    std::vector<Text> messages;
+    for (const PlanTestEvent& event : events) {
+        if (event.kind == PlanTestEvent::kMessage) messages.push_back(event.text);
+    }
+    return messages;
+}
+
+std::optional<int> PlanTestResult::Encoding() const {
+    for (const PlanTestEvent& event : events) {
+        if (event.kind == PlanTestEvent::kEncoding) return event.code_index;
+    }
+    return std::nullopt;
+}
+
+std::optional<Text> PlanTestResult::Dom() const {
+    for (const PlanTestEvent& event : events) {
+        if (event.kind == PlanTestEvent::kDom) return event.text;
+    }
+    return std::nullopt;
+}
+
+Text FormatSourceSection(const Text& title, const Text& text) {
+    return "\r\n>>>>>>>>>>>> " + title + "\r\n" + Text(31, '-') + "\r\n\r\n" + text + "\r\n\r\n";
+}
+
+std::vector<Text> TestRowSegments(const PlanTestRow& row) {
+    return {T().row_title + row.title, T().row_link + row.link, T().row_row + row.row};
+}
+
+}  // namespace marl
