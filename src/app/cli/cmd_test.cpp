@@ -1,9 +1,105 @@
+#include <string>
+
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "plans/plan_tester.h"
 
 namespace marl::cli {
+namespace {
 
-// The plan tester is not part of this program yet; its options are parsed already.
-int RunTest(const TestOptions&) { return UsageError("test: not built yet"); }
+// The names of the editor's encoding list entries that auto-detection may choose.
+const char* EncodingName(int code_index) { return code_index == 1 ? "GBK" : "Utf-8"; }
+
+// The test's outcome as JSON Lines, one record per thing the tester produced, in its order.
+void EmitJsonRecords(const PlanTestResult& result) {
+    for (const PlanTestEvent& event : result.events) {
+        switch (event.kind) {
+            case PlanTestEvent::kReport:
+                EmitJson({{"event", "report"}, {"text", ToUtf8(event.text)}});
+                break;
+            case PlanTestEvent::kSection:
+                EmitJson({{"event", "section"},
+                          {"title", ToUtf8(event.section.title)},
+                          {"text", ToUtf8(event.section.text)}});
+                break;
+            case PlanTestEvent::kRow:
+                EmitJson({{"event", "row"},
+                          {"id", event.row.id},
+                          {"link", ToUtf8(event.row.link)},
+                          {"title", ToUtf8(event.row.title)},
+                          {"row", ToUtf8(event.row.row)}});
+                break;
+            case PlanTestEvent::kMessage:
+                EmitJson({{"event", "message"}, {"text", ToUtf8(event.text)}});
+                break;
+            case PlanTestEvent::kEncoding:
+                EmitJson({{"event", "encoding"}, {"value", EncodingName(event.code_index)}});
+                break;
+            case PlanTestEvent::kDom:
+                EmitJson({{"event", "dom"}, {"value", ToUtf8(event.text)}});
+                break;
+        }
+    }
+}
+
+// For people: what the window shows, in its order, with the report last as its message box comes last.
+void EmitText(const PlanTestResult& result) {
+    for (const PlanTestEvent& event : result.events) {
+        switch (event.kind) {
+            case PlanTestEvent::kReport:
+                break;
+            case PlanTestEvent::kSection:
+                EmitLine(">>>>>>>>>>>> " + ToUtf8(event.section.title) + "\n" + std::string(31, '-') +
+                         "\n\n" + ToUtf8(event.section.text) + "\n");
+                break;
+            case PlanTestEvent::kRow:
+                EmitLine(std::to_string(event.row.id) + "\t" + ToUtf8(event.row.link) + "\t" +
+                         ToUtf8(event.row.title) + "\t" + ToUtf8(event.row.row));
+                break;
+            case PlanTestEvent::kMessage:
+                EmitLine("message: " + ToUtf8(event.text));
+                break;
+            case PlanTestEvent::kEncoding:
+                EmitLine(std::string("encoding: ") + EncodingName(event.code_index));
+                break;
+            case PlanTestEvent::kDom:
+                EmitLine("dom: " + ToUtf8(event.text));
+                break;
+        }
+    }
+    if (result.refused) return;
+    EmitLine("report:");
+    for (const Text& line : result.ReportLines()) EmitLine("  " + ToUtf8(line));
+}
+
+}  // namespace
+
+// The plan tester on the values of the command line, without saving anything.
+int RunTest(const TestOptions& options) {
+    PlanTestInput input;
+    input.code_index = options.encoding == "gbk" ? 1 : options.encoding == "utf-8" ? 2 : 0;
+    input.url = options.url;
+    input.part = options.area;
+    input.post = options.post;
+    input.ua = HeaderText(options.headers, options.default_headers);
+    input.inck = options.must;
+    input.inc1 = options.may;
+    input.inc0 = options.exclude;
+    input.url_key = options.row_key;
+    input.url_key_i = options.row_value;
+    input.position = std::to_string(options.position);
+
+    // The command line shows everything the page gives: no bound on sections or rows.
+    PlanTestOptions test_options;
+    test_options.max_section_bytes = 0;
+    test_options.max_rows = 0;
+    const PlanTestResult result = RunPlanTest(options.mode, input, test_options);
+    if (options.json) {
+        EmitJsonRecords(result);
+    } else {
+        EmitText(result);
+    }
+    return kExitOk;
+}
 
 }  // namespace marl::cli
