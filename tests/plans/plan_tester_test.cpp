@@ -45,13 +45,8 @@ class PlanTesterTest : public ::testing::Test {
 
     PlanTestResult Test(int mode, const PlanTestInput& input) { return RunPlanTest(mode, input, options_); }
 
+    // The listed links, each image anchor's marked with a "*".
     static std::vector<Text> Links(const PlanTestResult& result) {
-        std::vector<Text> links;
-        for (const PlanTestRow& row : result.Rows()) links.push_back(row.link);
-        return links;
-    }
-    // The links, each image anchor's marked with a "*".
-    static std::vector<Text> MarkedLinks(const PlanTestResult& result) {
         std::vector<Text> links;
         for (const PlanTestRow& row : result.Rows())
             links.push_back(row.link + (row.title.starts_with("<img") ? "*" : ""));
@@ -199,7 +194,7 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
         input.url_key_i = c.url_key_i;
         const PlanTestResult result = Test(3, input);
         const std::string label = c.inck + "|" + c.inc1 + "|" + c.inc0 + "|" + c.url_key;
-        EXPECT_EQ(MarkedLinks(result), c.links) << label;
+        EXPECT_EQ(Links(result), c.links) << label;
         const std::vector<Text> reports = result.ReportLines();
         EXPECT_EQ(reports[reports.size() - 2], Gbk("匹配链接数：8")) << label;
         EXPECT_EQ(reports.back(), Gbk("网址筛选结果：") + std::to_string(c.links.size())) << label;
@@ -389,13 +384,6 @@ TEST_F(PlanTesterTest, EventsComeInTheOrderTheTesterProducesThem) {
                               K::kRow, K::kRow, K::kReport, K::kReport, K::kSection, K::kSection, K::kDom}));
     EXPECT_EQ(result.Encoding(), 2);
     EXPECT_EQ(result.Dom(), "http://127.0.0.1:" + std::to_string(server_.port()) + "/");
-}
-
-TEST(PlanTesterText, TestRowSegmentsForTheStatusBox) {
-    const PlanTestRow row{1, "/n/1.html", Gbk("<b>标题</b>"), Gbk("<a href=\"/n/1.html\"><b>标题</b></a>")};
-    EXPECT_EQ(TestRowSegments(row),
-              (std::vector<Text>{Gbk("【标题】\r\n<b>标题</b>"), Gbk("\r\n【网址】\r\n/n/1.html"),
-                                 Gbk("\r\n【行结构】\r\n<a href=\"/n/1.html\"><b>标题</b></a>")}));
 }
 
 }  // namespace
