@@ -108,8 +108,9 @@ class Run {
                                     in_.post, in_.ua, in_.code_index == kCodeGbk, options_.limits);
         // 自动识别 fetched the page as UTF-8; the page's own declaration now picks the list entry.
         if (in_.code_index == kCodeAuto && !page.empty()) {
-            Add(PlanTestEvent::kEncoding).code_index =
-                DetectPageEncoding(page) == PageEncoding::kUtf8 ? kCodeUtf8 : kCodeGbk;
+            PlanTestEvent event = Event(PlanTestEvent::kEncoding);
+            event.code_index = DetectPageEncoding(page) == PageEncoding::kUtf8 ? kCodeUtf8 : kCodeGbk;
+            Emit(std::move(event));
         }
         Section(T().section_page, page);
         if (page.empty()) {
@@ -148,8 +149,10 @@ class Run {
                 continue;
             ++kept;
             if (options_.max_rows == 0 || kept <= options_.max_rows) {
-                Add(PlanTestEvent::kRow).row =
+                PlanTestEvent event = Event(PlanTestEvent::kRow);
+                event.row =
                     PlanTestRow{static_cast<int>(kept), Text(match.link), Text(match.title), Text(match.row)};
+                Emit(std::move(event));
             }
         }
         Report(T().matched + std::to_string(matches.size()));
@@ -163,23 +166,37 @@ class Run {
         if (first.find("./") != std::string_view::npos) {
             Message(T().no_prefix);
         } else if (!first.starts_with("http")) {
-            Add(PlanTestEvent::kDom).text = ProposedPrefix(in_.url);
+            Emit(TextEvent(PlanTestEvent::kDom, ProposedPrefix(in_.url)));
         }
     }
 
-    void Report(Text line) { Add(PlanTestEvent::kReport).text = std::move(line); }
+    void Report(const Text& line) { Emit(TextEvent(PlanTestEvent::kReport, line)); }
 
   private:
-    PlanTestEvent& Add(PlanTestEvent::Kind kind) {
-        PlanTestEvent& event = result_.events.emplace_back();
+    static PlanTestEvent Event(PlanTestEvent::Kind kind) {
+        PlanTestEvent event;
         event.kind = kind;
         return event;
     }
-    void Section(const Text& title, const Text& text) {
-        Add(PlanTestEvent::kSection).section =
-            PlanTestSection{title, ForView(text, options_.max_section_bytes)};
+    static PlanTestEvent TextEvent(PlanTestEvent::Kind kind, const Text& text) {
+        PlanTestEvent event = Event(kind);
+        event.text = text;
+        return event;
     }
-    void Message(const Text& text) { Add(PlanTestEvent::kMessage).text = text; }
+    // Streamed to the caller's sink when there is one, else kept in the result.
+    void Emit(PlanTestEvent&& event) {
+        if (options_.on_event) {
+            options_.on_event(event);
+        } else {
+            result_.events.push_back(std::move(event));
+        }
+    }
+    void Section(const Text& title, const Text& text) {
+        PlanTestEvent event = Event(PlanTestEvent::kSection);
+        event.section = PlanTestSection{title, ForView(text, options_.max_section_bytes)};
+        Emit(std::move(event));
+    }
+    void Message(const Text& text) { Emit(TextEvent(PlanTestEvent::kMessage, text)); }
 
     const int mode_;
     const PlanTestInput& in_;

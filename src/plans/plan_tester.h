@@ -40,6 +40,8 @@ struct PlanTestInput {
 inline constexpr size_t kTestSectionBytes = 1u << 20;
 inline constexpr size_t kTestRowsShown = 10000;
 
+struct PlanTestEvent;
+
 struct PlanTestOptions {
     HttpLimits limits;  // bounds on the fetch (tests shorten them)
     // Receives the include/exclude expression of every word-filter check (mode 3), as the monitor's
@@ -53,6 +55,9 @@ struct PlanTestOptions {
     size_t max_section_bytes = kTestSectionBytes;
     // Rows beyond this many are counted in the report but not listed.
     size_t max_rows = kTestRowsShown;
+    // When set, every event goes here the moment it is produced instead of into PlanTestResult::events,
+    // so a page with millions of links never has all its rows in memory at once.
+    std::function<void(const PlanTestEvent&)> on_event;
 };
 
 // One kept link, a row of the test list 超级列表框_测试 (columns "id", "链接", "标题", "行结构").
@@ -89,7 +94,7 @@ struct PlanTestResult {
     // True when mode 3 refused a "|" in the filter words: the only event is that message, nothing was
     // emptied or fetched, and no report is shown. Otherwise the report closes every run.
     bool refused = false;
-    std::vector<PlanTestEvent> events;
+    std::vector<PlanTestEvent> events;  // empty when they were streamed to PlanTestOptions::on_event
 
     std::vector<Text> ReportLines() const;
     // The report message box text: every line followed by CR LF.

@@ -384,6 +384,12 @@ TEST_F(PlanTesterTest, EventsComeInTheOrderTheTesterProducesThem) {
                               K::kRow, K::kRow, K::kReport, K::kReport, K::kSection, K::kSection, K::kDom}));
     EXPECT_EQ(result.Encoding(), 2);
     EXPECT_EQ(result.Dom(), "http://127.0.0.1:" + std::to_string(server_.port()) + "/");
+
+    // Streamed, the same events reach the sink in the same order and the result keeps none.
+    std::vector<K> streamed;
+    options_.on_event = [&streamed](const PlanTestEvent& event) { streamed.push_back(event.kind); };
+    EXPECT_TRUE(Test(3, input).events.empty());
+    EXPECT_EQ(streamed, kinds);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
@@ -10,66 +11,61 @@ namespace {
 // The names of the editor's encoding list entries that auto-detection may choose.
 const char* EncodingName(int code_index) { return code_index == 1 ? "GBK" : "Utf-8"; }
 
-// The test's outcome as JSON Lines, one record per thing the tester produced, in its order.
-void EmitJsonRecords(const PlanTestResult& result) {
-    for (const PlanTestEvent& event : result.events) {
-        switch (event.kind) {
-            case PlanTestEvent::kReport:
-                EmitJson({{"event", "report"}, {"text", ToUtf8(event.text)}});
-                break;
-            case PlanTestEvent::kSection:
-                EmitJson({{"event", "section"},
-                          {"title", ToUtf8(event.section.title)},
-                          {"text", ToUtf8(event.section.text)}});
-                break;
-            case PlanTestEvent::kRow:
-                EmitJson({{"event", "row"},
-                          {"id", event.row.id},
-                          {"link", ToUtf8(event.row.link)},
-                          {"title", ToUtf8(event.row.title)},
-                          {"row", ToUtf8(event.row.row)}});
-                break;
-            case PlanTestEvent::kMessage:
-                EmitJson({{"event", "message"}, {"text", ToUtf8(event.text)}});
-                break;
-            case PlanTestEvent::kEncoding:
-                EmitJson({{"event", "encoding"}, {"value", EncodingName(event.code_index)}});
-                break;
-            case PlanTestEvent::kDom:
-                EmitJson({{"event", "dom"}, {"value", ToUtf8(event.text)}});
-                break;
-        }
+// One thing the tester produced, as a JSON Lines record.
+void EmitJsonRecord(const PlanTestEvent& event) {
+    switch (event.kind) {
+        case PlanTestEvent::kReport:
+            EmitJson({{"event", "report"}, {"text", ToUtf8(event.text)}});
+            break;
+        case PlanTestEvent::kSection:
+            EmitJson({{"event", "section"},
+                      {"title", ToUtf8(event.section.title)},
+                      {"text", ToUtf8(event.section.text)}});
+            break;
+        case PlanTestEvent::kRow:
+            EmitJson({{"event", "row"},
+                      {"id", event.row.id},
+                      {"link", ToUtf8(event.row.link)},
+                      {"title", ToUtf8(event.row.title)},
+                      {"row", ToUtf8(event.row.row)}});
+            break;
+        case PlanTestEvent::kMessage:
+            EmitJson({{"event", "message"}, {"text", ToUtf8(event.text)}});
+            break;
+        case PlanTestEvent::kEncoding:
+            EmitJson({{"event", "encoding"}, {"value", EncodingName(event.code_index)}});
+            break;
+        case PlanTestEvent::kDom:
+            EmitJson({{"event", "dom"}, {"value", ToUtf8(event.text)}});
+            break;
     }
 }
 
-// For people: what the window shows, in its order, with the report last as its message box comes last.
-void EmitText(const PlanTestResult& result) {
-    for (const PlanTestEvent& event : result.events) {
-        switch (event.kind) {
-            case PlanTestEvent::kReport:
-                break;
-            case PlanTestEvent::kSection:
-                EmitLine(">>>>>>>>>>>> " + ToUtf8(event.section.title) + "\n" + std::string(31, '-') +
-                         "\n\n" + ToUtf8(event.section.text) + "\n");
-                break;
-            case PlanTestEvent::kRow:
-                EmitLine(std::to_string(event.row.id) + "\t" + ToUtf8(event.row.link) + "\t" +
-                         ToUtf8(event.row.title) + "\t" + ToUtf8(event.row.row));
-                break;
-            case PlanTestEvent::kMessage:
-                EmitLine("message: " + ToUtf8(event.text));
-                break;
-            case PlanTestEvent::kEncoding:
-                EmitLine(std::string("encoding: ") + EncodingName(event.code_index));
-                break;
-            case PlanTestEvent::kDom:
-                EmitLine("dom: " + ToUtf8(event.text));
-                break;
-        }
+// For people: what the window shows, in its order. Report lines are held back for `report`, which is
+// printed last as the window's report box comes last.
+void EmitTextLine(const PlanTestEvent& event, std::vector<Text>& report) {
+    switch (event.kind) {
+        case PlanTestEvent::kReport:
+            report.push_back(event.text);
+            break;
+        case PlanTestEvent::kSection:
+            EmitLine(">>>>>>>>>>>> " + ToUtf8(event.section.title) + "\n" + std::string(31, '-') + "\n\n" +
+                     ToUtf8(event.section.text) + "\n");
+            break;
+        case PlanTestEvent::kRow:
+            EmitLine(std::to_string(event.row.id) + "\t" + ToUtf8(event.row.link) + "\t" +
+                     ToUtf8(event.row.title) + "\t" + ToUtf8(event.row.row));
+            break;
+        case PlanTestEvent::kMessage:
+            EmitLine("message: " + ToUtf8(event.text));
+            break;
+        case PlanTestEvent::kEncoding:
+            EmitLine(std::string("encoding: ") + EncodingName(event.code_index));
+            break;
+        case PlanTestEvent::kDom:
+            EmitLine("dom: " + ToUtf8(event.text));
+            break;
     }
-    if (result.refused) return;
-    EmitLine("report:");
-    for (const Text& line : result.ReportLines()) EmitLine("  " + ToUtf8(line));
 }
 
 }  // namespace
@@ -89,15 +85,23 @@ int RunTest(const TestOptions& options) {
     input.url_key_i = options.row_value;
     input.position = std::to_string(options.position);
 
-    // The command line shows everything the page gives: no bound on sections or rows.
+    // The command line shows everything the page gives, each record as soon as it is known: no bound on
+    // sections or rows, and no row held in memory after it is printed.
     PlanTestOptions test_options;
     test_options.max_section_bytes = 0;
     test_options.max_rows = 0;
+    std::vector<Text> report;
+    test_options.on_event = [json = options.json, &report](const PlanTestEvent& event) {
+        if (json) {
+            EmitJsonRecord(event);
+        } else {
+            EmitTextLine(event, report);
+        }
+    };
     const PlanTestResult result = RunPlanTest(options.mode, input, test_options);
-    if (options.json) {
-        EmitJsonRecords(result);
-    } else {
-        EmitText(result);
+    if (!options.json && !result.refused) {
+        EmitLine("report:");
+        for (const Text& line : report) EmitLine("  " + ToUtf8(line));
     }
     return kExitOk;
 }
