@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "monitor/link_matcher.h"
@@ -138,13 +139,13 @@ class Run {
 
         const std::vector<LinkMatch> matches = FindLinks(*text);
         const bool word_filter = filtered && !(in_.inc1.empty() && in_.inc0.empty());
-        const Text include = ReplaceAll(in_.inc1, "$$", "|");
-        const Text exclude = ReplaceAll(in_.inc0, "$$", "|");
+        // The words as the monitor loads them, "$$" turned into "|"; compiled once for the whole page.
+        std::optional<LinkFilter> words;
+        if (word_filter) words.emplace(ReplaceAll(in_.inc1, "$$", "|"), ReplaceAll(in_.inc0, "$$", "|"));
         size_t kept = 0;
         for (const LinkMatch& match : matches) {
             if (filtered && !PassesRowStructure(match.row, in_.url_key, in_.url_key_i)) continue;
-            if (word_filter && !FilterMatches(Text(match.link), include, exclude, options_.clipboard))
-                continue;
+            if (words && !words->Matches(match.link, options_.clipboard)) continue;
             if (filtered && !in_.inck.empty() && match.link.find(in_.inck) == std::string_view::npos)
                 continue;
             ++kept;
