@@ -1,0 +1,131 @@
+#include "app/desktop/desktop_app.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QScreen>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <utility>
+
+#include "monitor/process_plan.h"
+#include "plans/plan_tree_widget.h"
+#include "plans/tree_settings.h"
+#include "ui/main_window.h"
+#include "ui/message_box.h"
+#include "ui/notification_popup.h"
+#include "ui/qt_monitor_ui.h"
+#include "ui/qt_text.h"
+#include "ui/window_chrome.h"
+
+namespace marl {
+namespace {
+
+std::string InDirectory(const std::string& directory, const char* name) {
+    return (std::filesystem::path(directory) / name).string();
+}
+
+}  // namespace
+
+const char* MissingDatabaseText() {
+    return "数据库文件 marltips.db 缺失，无法工作！ \r\nError：Database file ‘marltips.db’ missing"
+           "\r\n\r\n\r\n"
+           "请在程序目录运行 marltips-cli init 创建数据库，或重新安装完整版本。"
+           "(Run marltips-cli init to create it, or reinstall marltips.)";
+}
+
+DesktopApp::DesktopApp(const std::string& program_directory, DesktopOptions options)
+    : database_path_(InDirectory(program_directory, "marltips.db")),
+      end_process_(options.end_process ? std::move(options.end_process) : [](int code) { std::_Exit(code); }),
+      settings_(InDirectory(program_directory, "marltips.ini")),
+      store_(db_, plans_),
+      window_(std::make_unique<ui::MainWindow>()) {
+    // A UI-thread statement that waits for the worker's statement keeps the window painted and keeps
+    // serving the worker's calls. User input waits until the statement has run, so no click can start
+    // another statement (or a reload) in the middle of this one.
+    db_.SetIdleHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+
+    ui_ = std::make_unique<ui::QtMonitorUi>(*window_);
+    context_ = std::make_unique<MonitorContext>(MonitorContext{db_, plans_, *ui_, clock_, options.limits});
+    engine_ = std::make_unique<MonitorEngine>(
+        *ui_, [context = context_.get()](int32_t position) { ProcessPlan(*context, position); });
+
+    window_->plan_tree()->Bind(&store_, &plans_, &settings_, window_->frequency_box());
+    window_->SetCloseRequestHandler([this] { return ConfirmExit(); });
+    QObject::connect(window_->start_button(), &QPushButton::clicked, window_.get(),
+                     [this] { ToggleMonitor(); });
+}
+
+DesktopApp::~DesktopApp() {
+    ui_->Detach();
+    // The engine's destructor waits for the worker, which may be inside a call to this thread: keep
+    // serving events here until it is gone.
+    QEventLoop loop;
+    std::thread stopper([this, &loop] {
+        engine_.reset();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    stopper.join();
+    db_.SetIdleHook({});
+}
+
+void DesktopApp::Start() {
+    window_->CentreOnScreen();
+    window_->show();
+    StartUp();
+}
+
+void DesktopApp::StartUp() {
+    std::error_code ec;
+    if (!std::filesystem::exists(database_path_, ec)) {
+        ui::ShowMessageBox(
+            window_.get(),
+            ui::MessageRequest{QString::fromUtf8(MissingDatabaseText()), QStringLiteral("启动失败"),
+                               ui::MessageIcon::kError, ui::MessageButtons::kOk});
+    } else if (!db_.Open(database_path_)) {
+        ui::ShowMessageBox(window_.get(), QStringLiteral("数据库打开失败！"));
+    }
+
+    window_->plan_tree()->ReloadPlanTree();
+
+    ui::AttachWindowShadow(window_.get(), 0x00C0C0C0, 2);
+    const QScreen* screen = window_->screen();
+    const QSize screen_size =
+        screen ? screen->geometry().size() : QSize(ui::MainWindow::kWidth, ui::MainWindow::kHeight);
+    ui::AttachSizeLimit(window_.get(), ui::MainWindow::kWidth, ui::MainWindow::kHeight, screen_size.width(),
+                        screen_size.height());
+
+    if (!popup_) {
+        popup_ = std::make_unique<ui::NotificationPopup>();
+        ui_->SetPopup(popup_.get());
+    }
+}
+
+bool DesktopApp::ConfirmExit() {
+    // A second close request while the question is up is the same request.
+    if (confirming_exit_) return false;
+    confirming_exit_ = true;
+    const ui::MessageAnswer answer = ui::ShowMessageBox(
+        window_.get(), ui::MessageRequest{QStringLiteral("退出软件 ？"), QStringLiteral("是否退出"),
+                                          ui::MessageIcon::kNone, ui::MessageButtons::kOkCancel});
+    confirming_exit_ = false;
+    if (answer != ui::MessageAnswer::kOk) return false;
+    SaveSettings();
+    // The worker is neither told nor waited for: whatever it is doing, the process ends now, and
+    // SQLite's journal keeps the database whole.
+    end_process_(0);
+    return true;
+}
+
+void DesktopApp::SaveSettings() {
+    marl::SaveSettings(settings_, ui::FromQString(window_->frequency_box()->text()),
+                       window_->plan_tree()->CheckedIds());
+}
+
+void DesktopApp::ToggleMonitor() { engine_->ToggleMonitor(window_->plan_tree()->CheckedPositions()); }
+
+}  // namespace marl

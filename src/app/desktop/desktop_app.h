@@ -1,0 +1,83 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "monitor/clock.h"
+#include "monitor/monitor_context.h"
+#include "monitor/monitor_engine.h"
+#include "monitor/settings_file.h"
+#include "store/database.h"
+#include "store/plan_record.h"
+#include "store/plan_store.h"
+#include "web/http_request.h"
+
+namespace marl {
+
+namespace ui {
+class MainWindow;
+class NotificationPopup;
+class QtMonitorUi;
+}  // namespace ui
+
+struct DesktopOptions {
+    // Ends the process after a confirmed exit. The program ends at once, without waiting for the
+    // monitor worker or taking anything down; tests replace it to watch the exit from outside.
+    std::function<void(int code)> end_process;
+    HttpLimits limits{};
+};
+
+// The desktop program's composition root: the database connection, the plan list, the settings
+// file, the main window, the popup, the UI port and the monitor engine, wired together. Lives on the
+// UI thread for the whole run.
+class DesktopApp {
+  public:
+    explicit DesktopApp(const std::string& program_directory, DesktopOptions options = {});
+    // Only tests get here (a confirmed exit ends the process first): stops the worker while the UI
+    // thread keeps serving its calls, then takes the windows down.
+    ~DesktopApp();
+    DesktopApp(const DesktopApp&) = delete;
+    DesktopApp& operator=(const DesktopApp&) = delete;
+
+    // Shows the main window centred on the screen and runs StartUp.
+    void Start();
+    // The database, the plan tree, the chrome and the hidden popup, in this order. Never ends the
+    // program: a missing or broken database leaves the window running with what could be loaded.
+    void StartUp();
+    // Asks "退出软件 ？"; on OK writes the settings and ends the process. False when the close is
+    // refused (Cancel, or the box closed).
+    bool ConfirmExit();
+    // Writes the frequency box's text and the checked plans' ids to marltips.ini.
+    void SaveSettings();
+    // The start button's click.
+    void ToggleMonitor();
+
+    ui::MainWindow& window() { return *window_; }
+    ui::NotificationPopup* popup() { return popup_.get(); }
+    MonitorEngine& engine() { return *engine_; }
+    Database& database() { return db_; }
+    SharedPlanList& plans() { return plans_; }
+    PlanStore& store() { return store_; }
+    const SettingsFile& settings() const { return settings_; }
+    const std::string& database_path() const { return database_path_; }
+
+  private:
+    std::string database_path_;
+    std::function<void(int)> end_process_;
+    Database db_;
+    SharedPlanList plans_;
+    SettingsFile settings_;
+    PlanStore store_;
+    SystemClock clock_;
+    std::unique_ptr<ui::MainWindow> window_;
+    std::unique_ptr<ui::NotificationPopup> popup_;
+    std::unique_ptr<ui::QtMonitorUi> ui_;
+    std::unique_ptr<MonitorContext> context_;
+    std::unique_ptr<MonitorEngine> engine_;
+    bool confirming_exit_ = false;
+};
+
+// The text of the box shown when marltips.db is missing, last line included.
+const char* MissingDatabaseText();
+
+}  // namespace marl

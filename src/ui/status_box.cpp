@@ -1,0 +1,36 @@
+#include "ui/status_box.h"
+
+#include <QScrollBar>
+#include <QTextCursor>
+
+namespace marl::ui {
+namespace {
+
+// CR LF and a lone CR both break the line, as they do in the platform's edit box.
+QString WithLineBreaks(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+}  // namespace
+
+StatusBox::StatusBox(QWidget* parent) : QPlainTextEdit(parent) {
+    setMaximumBlockCount(kMaxLines);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+}
+
+void StatusBox::AppendStatus(const QString& text) {
+    QTextCursor cursor = textCursor();
+    cursor.movePosition(QTextCursor::End);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    insertPlainText(WithLineBreaks(text));
+    ensureCursorVisible();
+}
+
+void StatusBox::SetWholeText(const QString& text) { setPlainText(WithLineBreaks(text)); }
+
+QString StatusBox::WholeText() const { return toPlainText(); }
+
+}  // namespace marl::ui
