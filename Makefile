@@ -19,11 +19,20 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Installs into dist/ (never touched by a rebuild), creates the database only when it is
-# missing, then starts the program there.
+# missing, then starts the program there. Without a desktop session it stops after the install
+# and says how to go on.
 run: build
 	cmake --install $(BUILD_DIR) --prefix $(DIST_DIR)
 	$(DIST_DIR)/marltips-cli init
-	$(DIST_DIR)/marltips-cli plans
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(DIST_DIR)/marltips; \
+	else \
+	  echo "marltips is installed in $(DIST_DIR)/, but its window needs a desktop session"; \
+	  echo "(neither DISPLAY nor WAYLAND_DISPLAY is set here). Run $(DIST_DIR)/marltips from a desktop,"; \
+	  echo "or use $(DIST_DIR)/marltips-cli for headless use, for example:"; \
+	  echo "  $(DIST_DIR)/marltips-cli plans      list the plans"; \
+	  echo "  $(DIST_DIR)/marltips-cli watch      monitor the checked plans"; \
+	fi
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) --timeout 600
