@@ -99,6 +99,8 @@ void MainWindow::BuildTitleBar() {
     magnifier->setPixmap(MagnifierPixmap());
     auto* search = Make<QLineEdit>(search_group_, "搜索框", 24, 0, 160, 24);
     search->setFrame(false);
+    // Nothing reads it: it takes the focus only when clicked, never by itself.
+    search->setFocusPolicy(Qt::ClickFocus);
 
     button_group_ = Make<QFrame>(top, "外形框_控制按钮", 614, 12, 160, 23);
     auto* settings = MakeImageButton(button_group_, "设置按钮", 36, ButtonGlyph::kSettings);

@@ -76,6 +76,9 @@ DesktopApp::~DesktopApp() {
 void DesktopApp::Start() {
     window_->CentreOnScreen();
     window_->show();
+    // The plans are what the user works with first; a text box with the focus would also keep a
+    // caret blinking (and the program awake) for as long as the window is open.
+    window_->plan_tree()->setFocus();
     StartUp();
 }
 
