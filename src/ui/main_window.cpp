@@ -88,6 +88,7 @@ void MainWindow::BuildTitleBar() {
     auto* logo = Make<QLabel>(top, "图片框1", 14, 8, 32, 32);
     logo->setPixmap(LogoPixmap(32));
     auto* caption = Make<QLabel>(top, "透明标签1", 51, 9, 228, 32);
+    caption->setTextFormat(Qt::PlainText);
     caption->setText(QStringLiteral("Marl网站资讯监控提醒工具 v1.1"));
     caption->setFont(CaptionFont());
 
@@ -137,6 +138,7 @@ void MainWindow::BuildBody() {
 
     start_group_ = Make<QFrame>(this, "外形框_开始", 4, 552, 176, 40);
     auto* label = Make<QLabel>(start_group_, "标签1", 4, 5, 54, 24);
+    label->setTextFormat(Qt::PlainText);
     label->setText(QStringLiteral("频率(s)"));
     frequency_box_ = Make<QLineEdit>(start_group_, "编辑框_频率", 62, 5, 33, 28);
     frequency_box_->setText(QStringLiteral("200"));
