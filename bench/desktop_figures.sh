@@ -71,6 +71,8 @@ thread_ns() {
   done
 }
 seconds=${CPU_SECONDS:-20}
+# The popup counts down 20 one-second ticks after the last article; the wait is measured after it.
+sleep 20
 if [ -n "${TRACE_UI:-}" ]; then timeout 6 strace -tt -p "$program" -e trace=poll,ppoll,read,write,recvmsg,sendmsg,futex 2> "$TRACE_UI" || true; fi
 thread_ns > "$work/threads.before"
 sleep "$seconds"

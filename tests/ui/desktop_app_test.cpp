@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -215,6 +216,12 @@ TEST_F(DesktopAppTest, MonitoringPutsNewArticlesOnTopAndStopsOnRequest) {
     EXPECT_EQ(list->CellText(1, ui::ArticleList::kColumnLink),
               QString::fromStdString(server.Url("/n/2.html")));
     EXPECT_TRUE(app_->window().status_box()->WholeText().contains(QStringLiteral("[ 方案5 ] 准备工作..")));
+    // The popup lists them in recording order: the page is read from the bottom up.
+    auto* shown = app_->popup()->findChild<QTreeWidget*>(QStringLiteral("超级列表框_新文章"));
+    ASSERT_NE(shown, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown->topLevelItemCount() == 2; }, kWaitMs));
+    EXPECT_TRUE(app_->popup()->isVisible());
+    EXPECT_EQ(shown->topLevelItem(0)->text(0), QStringLiteral("Second"));
     // Each article is stored right after it has been shown.
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return app_->database().CountArticlesWhere("classid='1'") == 2; }, kWaitMs));

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "text/text.h"
 #include "ui/article_list.h"
 #include "ui/main_window.h"
+#include "ui/notification_popup.h"
 #include "ui/qt_text.h"
 #include "ui/status_box.h"
 
@@ -109,6 +111,22 @@ TEST_F(QtMonitorUiTest, ClipboardAndMessagesFromTheWorker) {
     EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("信息："));
     EXPECT_EQ(boxes.shown()[0].buttons, MessageButtons::kOk);
     EXPECT_FALSE(window_.start_button()->isEnabled());
+}
+
+TEST_F(QtMonitorUiTest, ShowArticleFeedsThePopupInRecordingOrder) {
+    NotificationPopup popup;
+    ui_.SetPopup(&popup);
+    ASSERT_TRUE(RunWorker([&] {
+        ui_.ShowArticle(Gbk("第一篇"), "http://127.0.0.1/1");
+        ui_.ShowArticle("<b>second</b>", "http://127.0.0.1/2");
+    }));
+    EXPECT_TRUE(popup.isVisible());
+    auto* list = popup.findChild<QTreeWidget*>(QStringLiteral("超级列表框_新文章"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("第一篇"));
+    EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("<b>second</b>"));
+    popup.HidePopup();
 }
 
 TEST_F(QtMonitorUiTest, AfterDetachNoCallWaitsForTheUiThread) {
