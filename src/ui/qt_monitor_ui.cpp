@@ -78,7 +78,13 @@ void QtMonitorUi::SetStartEnabled(bool enabled) {
 }
 
 void QtMonitorUi::SetClipboard(const Text& text) {
-    OnUiThread([&] { QGuiApplication::clipboard()->setText(ToQString(text)); });
+    OnUiThread([&] {
+        // A plan's filter hands over the same expression for every link it checks: taking the
+        // clipboard again for an unchanged text would only churn the desktop's clipboard owner.
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        const QString value = ToQString(text);
+        if (clipboard->text() != value) clipboard->setText(value);
+    });
 }
 
 void QtMonitorUi::ShowMessage(const Text& text) {
