@@ -1,0 +1,244 @@
+#include "plans/plan_editor_widget.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTextCursor>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <utility>
+
+#include "plans/line_label_widget.h"
+#include "plans/plan_field_help.h"
+#include "plans/tab_control_widget.h"
+#include "text/text_ops.h"
+#include "ui/message_box.h"
+#include "ui/qt_text.h"
+
+namespace marl::ui {
+namespace {
+
+// The labels of the 基础配置 page, one line beside each field (full-width spaces line them up).
+const QString kBasicLabels = QStringLiteral(
+    "方案名称　　　　　　　　　　　　页面编码\r\n\r\n\r\n列表网址\r\n\r\n\r\n截取所在\r\n列表区域\r\n\r\n\r\n"
+    "　　　　 ┏━ 必含词\r\n　　　　 ┃\r\n网址筛选 ┫━ 可含词\r\n　　　　 ┃\r\n　　　　 ┗━ "
+    "不含词\r\n\r\n行结构\r\n\r\n\r\n补上域名");
+// The labels of the 高级（通常用不到） page.
+const QString kAdvancedLabels = QStringLiteral("协议头\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nPost");
+// Both label blocks were laid out for a 12-pixel line.
+constexpr int kLabelPitch = 12;
+
+// Multi-line boxes show CR LF as one line break and give it back as CR LF, so stored values survive.
+QString ToBoxText(const Text& gbk) { return ToQString(ReplaceAll(gbk, "\r\n", "\n")); }
+Text FromBoxText(const QString& text) { return ReplaceAll(FromQString(text), "\n", "\r\n"); }
+
+template <typename Control>
+Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
+    control->setObjectName(QString::fromUtf8(name));
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+QPlainTextEdit* PlainBox(QWidget* parent) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
+QToolButton* TestButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon, const char* hint,
+                        int left, int top) {
+    auto* button = Place(new QToolButton(parent), name, left, top, 16, 16);
+    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIconSize(QSize(14, 14));
+    button->setAutoRaise(true);
+    button->setToolTip(QString::fromUtf8(hint));
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+}  // namespace
+
+PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans,
+                                   std::function<void()> reload_plan_tree)
+    : QWidget(nullptr), store_(store), plans_(plans), reload_plan_tree_(std::move(reload_plan_tree)) {
+    setWindowTitle(QStringLiteral("方案管理"));
+    setFixedSize(864, 600);
+
+    tabs_ = Place(new TabControl(this), "选择夹1", 4, 8, 436, 280);
+    BuildBasicPage(tabs_->AddPage(QStringLiteral("基础配置")));
+    BuildAdvancedPage(tabs_->AddPage(QStringLiteral("高级（通常用不到）")));
+    tabs_->setCurrentIndex(0);
+    BuildWindowControls();
+
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{name_, url_, part_, inck_, inc1_, inc0_, dom_, url_key_}) {
+        field->installEventFilter(this);
+    }
+    connect(submit_, &QPushButton::clicked, this, &PlanEditorWidget::SubmitPlan);
+}
+
+void PlanEditorWidget::BuildBasicPage(QWidget* page) {
+    // The label block goes first so that every field lies above it.
+    auto* labels = Place(new LineLabel(kBasicLabels, kLabelPitch, page), "标签3", 10, 28, 418, 247);
+    QFont label_font = labels->font();
+    label_font.setPixelSize(kLabelPitch);
+    labels->setFont(label_font);
+
+    name_ = Place(new QLineEdit(page), "框_名", 65, 25, 115, 22);
+    code_ = Place(new QComboBox(page), "框_编码", 285, 24, 108, 20);
+    code_->addItems({QStringLiteral("自动识别"), QStringLiteral("GBK"), QStringLiteral("Utf-8")});
+    url_ = Place(new QLineEdit(page), "框_url", 65, 59, 360, 22);
+    part_ = Place(PlainBox(page), "框_区域规则", 64, 93, 360, 39);
+    inck_ = Place(new QLineEdit(page), "框_必含", 140, 146, 284, 20);
+    inc1_ = Place(new QLineEdit(page), "框_包含", 140, 169, 284, 20);
+    inc0_ = Place(new QLineEdit(page), "框_不包含", 140, 192, 284, 20);
+    position_ = Place(new QLineEdit(QStringLiteral("0"), page), "框_当前方案", 392, 212, 28, 20);
+    position_->hide();  // only the editor itself reads it
+    submit_ = Place(new QPushButton(QStringLiteral("提 交"), page), "提交按钮", 339, 230, 84, 35);
+    dom_ = Place(new QLineEdit(page), "框_dom", 65, 253, 267, 20);
+
+    // The test buttons sit on the right end of their fields, so they come after them.
+    test_page_ =
+        TestButton(page, "超级按钮1", QStyle::SP_FileDialogContentsView, "查看软件抓取到的源码", 407, 61);
+    test_area_ =
+        TestButton(page, "超级按钮3", QStyle::SP_FileDialogDetailedView, "预览 截取到的源码", 407, 113);
+    test_filter_ = TestButton(page, "超级按钮2", QStyle::SP_DialogApplyButton, "测试筛选后的网址", 405, 172);
+}
+
+void PlanEditorWidget::BuildAdvancedPage(QWidget* page) {
+    auto* labels = Place(new LineLabel(kAdvancedLabels, kLabelPitch, page), "标签1", 8, 51, 40, 133);
+    QFont label_font = labels->font();
+    label_font.setPixelSize(kLabelPitch);
+    labels->setFont(label_font);
+    ua_ = Place(PlainBox(page), "框_ua", 61, 32, 361, 75);
+    post_ = Place(PlainBox(page), "框_Post", 62, 117, 361, 75);
+}
+
+void PlanEditorWidget::BuildWindowControls() {
+    // The row-structure pair lies over the tab control and shows with either page.
+    url_key_i_ = Place(new QComboBox(this), "框_行结构值", 70, 227, 84, 20);
+    url_key_i_->addItem(QStringLiteral("必须包含"), 1);
+    url_key_i_->addItem(QStringLiteral("不能包含"), -1);
+    url_key_ = Place(new QLineEdit(this), "框_行结构", 158, 227, 178, 20);
+
+    status_ = Place(PlainBox(this), "状态输出", 4, 296, 436, 270);
+    source_ = Place(PlainBox(this), "源码编辑框", 445, 4, 411, 372);
+    source_->setReadOnly(true);
+    source_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    test_list_ = Place(new QTreeWidget(this), "超级列表框_测试", 448, 384, 405, 178);
+    test_list_->setHeaderLabels(
+        {QStringLiteral("id"), QStringLiteral("链接"), QStringLiteral("标题"), QStringLiteral("行结构")});
+    test_list_->setRootIsDecorated(false);
+    test_list_->setUniformRowHeights(true);
+    test_list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    test_list_->header()->setStretchLastSection(true);
+    test_list_->setColumnWidth(0, 36);
+    test_list_->setColumnWidth(1, 150);
+    test_list_->setColumnWidth(2, 120);
+}
+
+void PlanEditorWidget::OpenPlanEditor(int position) {
+    const PlanListPtr plans = plans_.Get();
+    const PlanRecord* plan = position > 0 ? plans->At(position) : nullptr;
+    if (plan == nullptr) {
+        // A position the list does not hold (the tree only offers loaded plans) opens a new plan
+        // rather than someone else's.
+        opened_id_ = 0;
+        WriteForm(NewPlanForm());
+        submit_->setText(QStringLiteral("新 建"));
+    } else {
+        opened_id_ = plan->id;
+        WriteForm(PlanFormOf(*plan, position));
+        submit_->setText(QStringLiteral("修 改"));
+    }
+    show();
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
+
+void PlanEditorWidget::WriteForm(const PlanForm& form) {
+    name_->setText(ToQString(form.name));
+    code_->setCurrentIndex(form.code_index);
+    url_->setText(ToQString(form.url));
+    part_->setPlainText(ToBoxText(form.part));
+    inck_->setText(ToQString(form.inck));
+    inc1_->setText(ToQString(form.inc1));
+    inc0_->setText(ToQString(form.inc0));
+    dom_->setText(ToQString(form.dom));
+    position_->setText(ToQString(form.position));
+    ua_->setPlainText(ToBoxText(form.ua));
+    post_->setPlainText(ToBoxText(form.post));
+    url_key_->setText(ToQString(form.url_key));
+    url_key_i_->setCurrentIndex(form.url_key_i == -1 ? 1 : 0);
+}
+
+PlanForm PlanEditorWidget::ReadForm() const {
+    PlanForm form;
+    form.code_index = code_->currentIndex();
+    form.name = FromQString(name_->text());
+    form.url = FromQString(url_->text());
+    form.part = FromBoxText(part_->toPlainText());
+    form.inck = FromQString(inck_->text());
+    form.inc1 = FromQString(inc1_->text());
+    form.inc0 = FromQString(inc0_->text());
+    form.ua = FromBoxText(ua_->toPlainText());
+    form.post = FromBoxText(post_->toPlainText());
+    form.dom = FromQString(dom_->text());
+    form.url_key = FromQString(url_key_->text());
+    form.url_key_i = url_key_i_->currentIndex() == 0 ? 1 : -1;
+    form.position = FromQString(position_->text());
+    return form;
+}
+
+void PlanEditorWidget::SubmitPlan() {
+    const SubmitOutcome outcome = marl::SubmitPlan(ReadForm(), opened_id_, store_);
+    switch (outcome.status) {
+        case SubmitOutcome::kRefused:
+            ShowMessageBox(this, ToQString(outcome.message));
+            return;
+        case SubmitOutcome::kSaved:
+            if (reload_plan_tree_) reload_plan_tree_();
+            ShowMessageBox(this, QStringLiteral("成功"));
+            return;
+        case SubmitOutcome::kFailed: {
+            const QString sql = ToQString(outcome.sql);
+            QGuiApplication::clipboard()->setText(sql);
+            ShowMessageBox(
+                this, MessageRequest{QStringLiteral("失败！已复制SQL语句：\r\n") + sql,
+                                     QStringLiteral("执行失败"), MessageIcon::kNone, MessageButtons::kOk});
+            return;
+        }
+    }
+}
+
+void PlanEditorWidget::WriteStatusSegments(const std::vector<Text>& segments) {
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const QString segment = ToBoxText("\r\n" + segments[i]);
+        if (i == 0) {
+            status_->setPlainText(segment);
+        } else {
+            QTextCursor end(status_->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(segment);
+        }
+    }
+}
+
+bool PlanEditorWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        WriteStatusSegments(FieldHelpSegments(watched->objectName().toStdString()));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace marl::ui

@@ -1,0 +1,79 @@
+#pragma once
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "plans/plan_submit.h"
+#include "store/plan_record.h"
+#include "store/plan_store.h"
+#include "text/text.h"
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+class QTreeWidget;
+
+namespace marl::ui {
+
+class TabControl;
+
+// The plan editor, the window titled 方案管理: enter a new plan or change a loaded one, try it and
+// save it. One instance serves every 新建 and 修改: OpenPlanEditor fills it and brings it up. It has
+// no owner window and is not modal, so the main window stays usable while it is open.
+class PlanEditorWidget : public QWidget {
+    Q_OBJECT
+  public:
+    // `reload_plan_tree` runs after every successful save (the plan tree's reload, which also
+    // reloads `plans`).
+    PlanEditorWidget(PlanStore& store, const SharedPlanList& plans, std::function<void()> reload_plan_tree);
+
+    // Shows the window for a new plan (position 0) or for the plan at this list position.
+    void OpenPlanEditor(int position);
+    // The click on 提交按钮: checks, saves, reloads the plan tree and says how it went.
+    void SubmitPlan();
+    // The fields as they stand.
+    PlanForm ReadForm() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildBasicPage(QWidget* page);
+    void BuildAdvancedPage(QWidget* page);
+    void BuildWindowControls();
+    void WriteForm(const PlanForm& form);
+    // Writes segments into 状态输出, each after a CR LF: the first replaces the text, the rest append.
+    void WriteStatusSegments(const std::vector<Text>& segments);
+
+    PlanStore& store_;
+    const SharedPlanList& plans_;
+    std::function<void()> reload_plan_tree_;
+    int32_t opened_id_ = 0;  // the id of the plan opened for 修改; 0 for a new plan
+
+    TabControl* tabs_ = nullptr;
+    QLineEdit* name_ = nullptr;
+    QComboBox* code_ = nullptr;
+    QLineEdit* url_ = nullptr;
+    QPlainTextEdit* part_ = nullptr;
+    QLineEdit* inck_ = nullptr;
+    QLineEdit* inc1_ = nullptr;
+    QLineEdit* inc0_ = nullptr;
+    QLineEdit* position_ = nullptr;
+    QPushButton* submit_ = nullptr;
+    QLineEdit* dom_ = nullptr;
+    QPlainTextEdit* ua_ = nullptr;
+    QPlainTextEdit* post_ = nullptr;
+    QComboBox* url_key_i_ = nullptr;
+    QLineEdit* url_key_ = nullptr;
+    QPlainTextEdit* status_ = nullptr;
+    QPlainTextEdit* source_ = nullptr;
+    QTreeWidget* test_list_ = nullptr;
+    QToolButton* test_page_ = nullptr;    // 超级按钮1
+    QToolButton* test_area_ = nullptr;    // 超级按钮3
+    QToolButton* test_filter_ = nullptr;  // 超级按钮2
+};
+
+}  // namespace marl::ui

@@ -1,0 +1,78 @@
+#include "plans/plan_submit.h"
+
+#include <string>
+
+#include "text/text_ops.h"
+
+namespace marl {
+namespace {
+
+// The stored filter words use "|" where the user typed "$$"; the editor shows them as typed.
+Text WordsAsTyped(const Text& stored) { return ReplaceAll(stored, "|", "$$"); }
+
+}  // namespace
+
+PlanForm NewPlanForm() {
+    PlanForm form;
+    form.part = "[*]";
+    form.ua = DefaultHeaderBlock();
+    return form;
+}
+
+PlanForm PlanFormOf(const PlanRecord& plan, int position) {
+    PlanForm form;
+    const int32_t code = TextToInt(plan.code);
+    form.code_index = code >= kEncodingAuto && code <= kEncodingUtf8 ? code : kEncodingAuto;
+    form.name = plan.name;
+    form.url = plan.url;
+    form.part = plan.part;
+    form.inck = plan.inck;
+    form.inc1 = WordsAsTyped(plan.inc1);
+    form.inc0 = WordsAsTyped(plan.inc0);
+    form.dom = plan.dom;
+    form.position = std::to_string(position);
+    form.ua = plan.ua;
+    form.post = plan.post;
+    form.url_key = plan.url_key;
+    form.url_key_i = plan.url_key_i == -1 ? -1 : 1;
+    return form;
+}
+
+std::optional<Text> FailedSubmitCheck(const PlanForm& form) {
+    if (form.code_index == kEncodingAuto) return Gbk("请选择网站编码");
+    if (form.name.empty()) return Gbk("名称不能空");
+    if (form.url.empty()) return Gbk("列表网址不能空");
+    return std::nullopt;
+}
+
+PlanValues PlanValuesOf(const PlanForm& form) {
+    PlanValues values;
+    values.name = form.name;
+    values.url = form.url;
+    values.code = std::to_string(form.code_index);
+    values.ua = form.ua;
+    values.post = form.post;
+    values.part = form.part;
+    values.inc1 = form.inc1;
+    values.inc0 = form.inc0;
+    values.dom = form.dom;
+    values.url_key = form.url_key;
+    values.url_key_i = form.url_key_i == -1 ? "-1" : "1";
+    values.inck = form.inck;
+    return values;
+}
+
+SubmitOutcome SubmitPlan(const PlanForm& form, int32_t plan_id, PlanStore& store) {
+    SubmitOutcome outcome;
+    if (auto message = FailedSubmitCheck(form)) {
+        outcome.message = std::move(*message);
+        return outcome;
+    }
+    const int32_t id = TextToInt(form.position) > 0 ? plan_id : 0;
+    const StoreResult stored = store.UpsertPlan(PlanValuesOf(form), id);
+    outcome.status = stored.ok ? SubmitOutcome::kSaved : SubmitOutcome::kFailed;
+    outcome.sql = stored.sql;
+    return outcome;
+}
+
+}  // namespace marl

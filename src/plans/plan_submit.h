@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "store/plan_record.h"
+#include "store/plan_store.h"
+#include "text/text.h"
+
+namespace marl {
+
+// The encoding list of the plan editor: its entries in order (0 is never stored).
+enum PlanEncodingIndex : int { kEncodingAuto = 0, kEncodingGbk = 1, kEncodingUtf8 = 2 };
+
+// What the plan editor's fields hold, as the user left them (GBK, nothing trimmed). The window and
+// marltips-cli both fill one of these and hand it to SubmitPlan, so they save the same values.
+struct PlanForm {
+    int code_index = kEncodingAuto;  // 框_编码
+    Text name, url, part, inck, inc1, inc0, ua, post, dom, url_key;
+    int32_t url_key_i = 1;  // 框_行结构值: 1 必须包含, -1 不能包含
+    Text position = "0";    // 框_当前方案: "0" for a new plan, else the plan's list position
+};
+
+// The fields of a new plan: everything empty but the area "[*]", position "0", the default header
+// block, 自动识别 and 必须包含.
+PlanForm NewPlanForm();
+
+// The fields for changing the plan at list `position`: its values as stored, the filter words with
+// every "|" back to "$$". A stored encoding that the list cannot show comes up as 自动识别, so the
+// user has to choose one before saving.
+PlanForm PlanFormOf(const PlanRecord& plan, int position);
+
+// The save's checks in their order: the message of the first that fails, nullopt when all pass.
+std::optional<Text> FailedSubmitCheck(const PlanForm& form);
+
+// The values UpsertPlan stores for the form.
+PlanValues PlanValuesOf(const PlanForm& form);
+
+struct SubmitOutcome {
+    enum Status { kRefused, kSaved, kFailed };
+    Status status = kRefused;
+    Text message;  // kRefused: the failed check's message
+    Text sql;      // kSaved and kFailed: the statement that ran
+};
+
+// Checks the form and saves it. When the form's position is above 0, `plan_id` is the id of the plan
+// being changed (the one that was opened, so a list reloaded meanwhile cannot redirect the update to
+// another plan); otherwise a new plan is inserted and `plan_id` is not used. Reloading the plan list
+// after a save is the caller's part.
+SubmitOutcome SubmitPlan(const PlanForm& form, int32_t plan_id, PlanStore& store);
+
+}  // namespace marl
