@@ -4,6 +4,7 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "plans/plan_submit.h"
 #include "store/database.h"
 #include "store/plan_store.h"
 
@@ -11,21 +12,37 @@ namespace marl::cli {
 
 namespace {
 
-// The editor's three checks, in its order; the message of the first that fails.
-std::optional<Text> FailedCheck(const Text& code, const PlanValues& values) {
-    if (code.empty()) return Gbk("请选择网站编码");
-    if (values.name.empty()) return Gbk("名称不能空");
-    if (values.url.empty()) return Gbk("列表网址不能空");
-    return std::nullopt;
+// The editor's fields as the options fill them: the same form the window hands to SubmitPlan.
+PlanForm FormOf(const SaveOptions& options) {
+    PlanForm form;
+    // The encoding list: auto (its first entry) is never stored.
+    form.code_index = options.encoding == "gbk"     ? kEncodingGbk
+                      : options.encoding == "utf-8" ? kEncodingUtf8
+                                                    : kEncodingAuto;
+    const PlanValues& values = options.values;
+    form.name = values.name;
+    form.url = values.url;
+    form.part = values.part;
+    form.inck = values.inck;
+    form.inc1 = values.inc1;
+    form.inc0 = values.inc0;
+    form.dom = values.dom;
+    form.post = values.post;
+    form.url_key = values.url_key;
+    form.ua = HeaderText(options.headers, options.default_headers);
+    form.url_key_i = options.row_value == -1 ? -1 : 1;
+    form.position = std::to_string(options.position);
+    return form;
 }
 
-void Report(const SaveOptions& options, const StoreResult& result) {
+void Report(const SaveOptions& options, const SubmitOutcome& outcome) {
+    const bool ok = outcome.status == SubmitOutcome::kSaved;
     if (options.json) {
-        EmitJson({{"event", "saved"}, {"ok", result.ok}, {"sql", ToUtf8(result.sql)}});
-    } else if (result.ok) {
+        EmitJson({{"event", "saved"}, {"ok", ok}, {"sql", ToUtf8(outcome.sql)}});
+    } else if (ok) {
         EmitLine(ToUtf8(Gbk("成功")));
     } else {
-        EmitLine(ToUtf8(Gbk("失败！SQL语句：\r\n") + result.sql));
+        EmitLine(ToUtf8(Gbk("失败！SQL语句：\r\n") + outcome.sql));
     }
 }
 
@@ -33,13 +50,9 @@ void Report(const SaveOptions& options, const StoreResult& result) {
 
 // The plan editor's save without its window: same checks, same values, same statement.
 int RunSave(const SaveOptions& options) {
-    PlanValues values = options.values;
-    // The encoding selector: auto (its first entry) is never stored.
-    values.code = options.encoding == "gbk" ? "1" : options.encoding == "utf-8" ? "2" : "";
-    values.ua = HeaderText(options.headers, options.default_headers);
-    values.url_key_i = std::to_string(options.row_value);
-
-    if (const auto message = FailedCheck(values.code, values)) {
+    const PlanForm form = FormOf(options);
+    // The checks come before the database, so that a refused plan is refused without one.
+    if (const auto message = FailedSubmitCheck(form)) {
         if (options.json) {
             EmitJson({{"event", "message"}, {"text", ToUtf8(*message)}});
         } else {
@@ -60,9 +73,9 @@ int RunSave(const SaveOptions& options) {
             return UsageError("save: no plan at position " + std::to_string(options.position));
         id = plan->id;
     }
-    const StoreResult result = store.UpsertPlan(values, id);
-    Report(options, result);
-    if (!result.ok) {
+    const SubmitOutcome outcome = SubmitPlan(form, id, store);
+    Report(options, outcome);
+    if (outcome.status != SubmitOutcome::kSaved) {
         // The record says ok:false; the exit code stays 0 as for every finished command.
         std::cerr << "marltips-cli: the statement failed\n";
         return kExitOk;
