@@ -83,6 +83,10 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
         field->installEventFilter(this);
     }
     connect(submit_, &QPushButton::clicked, this, &PlanEditorWidget::SubmitPlan);
+    connect(test_page_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestSource); });
+    connect(test_area_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestArea); });
+    connect(test_filter_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestFiltered); });
+    connect(test_list_, &QTreeWidget::itemClicked, this, &PlanEditorWidget::ShowTestRow);
 }
 
 void PlanEditorWidget::BuildBasicPage(QWidget* page) {

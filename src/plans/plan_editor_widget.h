@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "plans/plan_submit.h"
+#include "plans/plan_tester.h"
 #include "store/plan_record.h"
 #include "store/plan_store.h"
 #include "text/text.h"
@@ -36,6 +37,13 @@ class PlanEditorWidget : public QWidget {
     void SubmitPlan();
     // The fields as they stand.
     PlanForm ReadForm() const;
+    // A click on one of the three test buttons: tries the fields as they stand (mode 1, 2 or 3) and
+    // shows what the tester found. Blocks the window for the fetch.
+    void RunPlanTest(int mode);
+    // A click in the test list: the selected row's title, link and row structure into 状态输出.
+    void ShowTestRow();
+    // The limits of the tester's fetch (tests shorten them).
+    void SetTestLimits(const HttpLimits& limits) { test_limits_ = limits; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,6 +53,11 @@ class PlanEditorWidget : public QWidget {
     void BuildAdvancedPage(QWidget* page);
     void BuildWindowControls();
     void WriteForm(const PlanForm& form);
+    // The window's state while the tester fetches: emptied outputs, a wait cursor and disabled test
+    // buttons, painted before the fetch holds the thread.
+    void BeginTest();
+    void EndTest();
+    void ShowTestResult(const PlanTestResult& result);
     // Writes segments into 状态输出, each after a CR LF: the first replaces the text, the rest append.
     void WriteStatusSegments(const std::vector<Text>& segments);
 
@@ -52,6 +65,9 @@ class PlanEditorWidget : public QWidget {
     const SharedPlanList& plans_;
     std::function<void()> reload_plan_tree_;
     int32_t opened_id_ = 0;  // the id of the plan opened for 修改; 0 for a new plan
+    HttpLimits test_limits_;
+    std::vector<PlanTestRow> test_rows_;  // the rows of 超级列表框_测试, in list order
+    bool testing_ = false;
 
     TabControl* tabs_ = nullptr;
     QLineEdit* name_ = nullptr;
