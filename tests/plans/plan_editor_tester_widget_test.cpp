@@ -3,11 +3,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +23,18 @@
 
 namespace marl::ui {
 namespace {
+
+// Notes what the window looked like whenever a watched control was painted.
+class PaintWatcher : public QObject {
+  public:
+    std::function<void()> on_paint;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && on_paint) on_paint();
+        return false;
+    }
+};
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
@@ -169,6 +183,27 @@ TEST_F(PlanEditorTesterTest, ClickOnATestRowShowsItInTheStatusBox) {
     EXPECT_EQ(Field<QPlainTextEdit>("状态输出")->toPlainText(), Q("\n【标题】\n") + item->text(2) +
                                                                     Q("\n\n【网址】\n") + item->text(1) +
                                                                     Q("\n\n【行结构】\n") + item->text(3));
+}
+
+// The fetch holds the window: its testing state is painted first, while nothing has been fetched.
+TEST_F(PlanEditorTesterTest, TestingStateIsPaintedBeforeTheFetch) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor_.get()));
+    Field<QPlainTextEdit>("源码编辑框")->setPlainText(Q("old"));
+    QToolButton* button = Field<QToolButton>("超级按钮3");
+    QPlainTextEdit* source = Field<QPlainTextEdit>("源码编辑框");
+    bool painted_before_fetch = false;
+    PaintWatcher watcher;
+    watcher.on_paint = [&] {
+        if (server_.Hits("/list/index.html") == 0 && !button->isEnabled() &&
+            source->toPlainText().isEmpty() && QApplication::overrideCursor() != nullptr) {
+            painted_before_fetch = true;
+        }
+    };
+    button->installEventFilter(&watcher);
+    Click("超级按钮3");
+    button->removeEventFilter(&watcher);
+    EXPECT_TRUE(painted_before_fetch);
+    EXPECT_EQ(server_.Hits("/list/index.html"), 1);
 }
 
 }  // namespace
