@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "monitor/process_plan.h"
+#include "plans/plan_editor_widget.h"
 #include "plans/plan_tree_widget.h"
 #include "plans/tree_settings.h"
 #include "ui/main_window.h"
@@ -42,7 +43,8 @@ DesktopApp::DesktopApp(const std::string& program_directory, DesktopOptions opti
       end_process_(options.end_process ? std::move(options.end_process) : [](int code) { std::_Exit(code); }),
       settings_(InDirectory(program_directory, "marltips.ini")),
       store_(db_, plans_),
-      window_(std::make_unique<ui::MainWindow>()) {
+      window_(std::make_unique<ui::MainWindow>()),
+      limits_(options.limits) {
     // A UI-thread statement that waits for the worker's statement keeps the window painted and keeps
     // serving the worker's calls. User input waits until the statement has run, so no click can start
     // another statement (or a reload) in the middle of this one.
@@ -54,6 +56,7 @@ DesktopApp::DesktopApp(const std::string& program_directory, DesktopOptions opti
         *ui_, [context = context_.get()](int32_t position) { ProcessPlan(*context, position); });
 
     window_->plan_tree()->Bind(&store_, &plans_, &settings_, window_->frequency_box());
+    window_->plan_tree()->SetOpenPlanEditor([this](int position) { OpenPlanEditor(position); });
     window_->SetCloseRequestHandler([this] { return ConfirmExit(); });
     QObject::connect(window_->start_button(), &QPushButton::clicked, window_.get(),
                      [this] { ToggleMonitor(); });
@@ -127,6 +130,16 @@ bool DesktopApp::ConfirmExit() {
 void DesktopApp::SaveSettings() {
     marl::SaveSettings(settings_, ui::FromQString(window_->frequency_box()->text()),
                        window_->plan_tree()->CheckedIds());
+}
+
+void DesktopApp::OpenPlanEditor(int position) {
+    if (!editor_) {
+        // A window of its own, owned by nobody: the main window stays usable while it is open.
+        editor_ = std::make_unique<ui::PlanEditorWidget>(store_, plans_,
+                                                         [this] { window_->plan_tree()->ReloadPlanTree(); });
+        editor_->SetTestLimits(limits_);
+    }
+    editor_->OpenPlanEditor(position);
 }
 
 void DesktopApp::ToggleMonitor() { engine_->ToggleMonitor(window_->plan_tree()->CheckedPositions()); }

@@ -17,6 +17,7 @@ namespace marl {
 namespace ui {
 class MainWindow;
 class NotificationPopup;
+class PlanEditorWidget;
 class QtMonitorUi;
 }  // namespace ui
 
@@ -51,9 +52,12 @@ class DesktopApp {
     void SaveSettings();
     // The start button's click.
     void ToggleMonitor();
+    // The plan menu's 新建 (position 0) and 修改: fills and shows the one plan editor, made on first use.
+    void OpenPlanEditor(int position);
 
     ui::MainWindow& window() { return *window_; }
     ui::NotificationPopup* popup() { return popup_.get(); }
+    ui::PlanEditorWidget* plan_editor() { return editor_.get(); }  // null until first opened
     MonitorEngine& engine() { return *engine_; }
     Database& database() { return db_; }
     SharedPlanList& plans() { return plans_; }
@@ -75,6 +79,9 @@ class DesktopApp {
     std::unique_ptr<MonitorContext> context_;
     std::unique_ptr<MonitorEngine> engine_;
     bool confirming_exit_ = false;
+    HttpLimits limits_;
+    // Last, so that it goes first: it refers to the store, the plan list and the plan tree.
+    std::unique_ptr<ui::PlanEditorWidget> editor_;
 };
 
 // The text of the box shown when marltips.db is missing, last line included.
