@@ -91,9 +91,9 @@ void PlanEditorWidget::ShowTestResult(const PlanTestResult& result) {
             }
             case PlanTestEvent::kRow: {
                 const PlanTestRow& row = event.row;
-                auto* item = new QTreeWidgetItem(test_list_, {QString::number(row.id), ToQString(row.link),
-                                                              ToQString(row.title), ToQString(row.row)});
-                item->setToolTip(1, item->text(1));
+                // Item texts are plain text; no tool tips, which would take a page's markup for rich text.
+                new QTreeWidgetItem(test_list_, {QString::number(row.id), ToQString(row.link),
+                                                 ToQString(row.title), ToQString(row.row)});
                 test_rows_.push_back(row);
                 break;
             }
