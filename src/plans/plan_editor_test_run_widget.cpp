@@ -25,22 +25,6 @@ QString ToBoxText(const Text& gbk) {
     return text;
 }
 
-PlanTestInput TestInputOf(const PlanForm& form) {
-    PlanTestInput input;
-    input.code_index = form.code_index;
-    input.url = form.url;
-    input.part = form.part;
-    input.post = form.post;
-    input.ua = form.ua;
-    input.inck = form.inck;
-    input.inc1 = form.inc1;
-    input.inc0 = form.inc0;
-    input.url_key = form.url_key;
-    input.url_key_i = form.url_key_i;
-    input.position = form.position;
-    return input;
-}
-
 }  // namespace
 
 void PlanEditorWidget::RunPlanTest(int mode) {
@@ -57,7 +41,7 @@ void PlanEditorWidget::RunPlanTest(int mode) {
         began = true;
         BeginTest();
     };
-    const PlanTestResult result = marl::RunPlanTest(mode, TestInputOf(ReadForm()), options);
+    const PlanTestResult result = marl::RunPlanTest(mode, PlanTestInputOf(ReadForm()), options);
     if (began) EndTest();
     ShowTestResult(result);
     testing_ = false;

@@ -75,4 +75,20 @@ SubmitOutcome SubmitPlan(const PlanForm& form, int32_t plan_id, PlanStore& store
     return outcome;
 }
 
+PlanTestInput PlanTestInputOf(const PlanForm& form) {
+    PlanTestInput input;
+    input.code_index = form.code_index;
+    input.url = form.url;
+    input.part = form.part;
+    input.post = form.post;
+    input.ua = form.ua;
+    input.inck = form.inck;
+    input.inc1 = form.inc1;
+    input.inc0 = form.inc0;
+    input.url_key = form.url_key;
+    input.url_key_i = form.url_key_i;
+    input.position = form.position;
+    return input;
+}
+
 }  // namespace marl

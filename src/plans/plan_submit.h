@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "plans/plan_tester.h"
 #include "store/plan_record.h"
 #include "store/plan_store.h"
 #include "text/text.h"
@@ -34,6 +35,9 @@ std::optional<Text> FailedSubmitCheck(const PlanForm& form);
 
 // The values UpsertPlan stores for the form.
 PlanValues PlanValuesOf(const PlanForm& form);
+
+// The tester's input for the fields as they stand.
+PlanTestInput PlanTestInputOf(const PlanForm& form);
 
 struct SubmitOutcome {
     enum Status { kRefused, kSaved, kFailed };

@@ -77,22 +77,7 @@ class PlanEditorTesterTest : public ::testing::Test {
     }
 
     // What the window should show for a run of the tester on its fields as they are now.
-    PlanTestResult Expected(int mode) {
-        const PlanForm form = editor_->ReadForm();
-        PlanTestInput input;
-        input.code_index = form.code_index;
-        input.url = form.url;
-        input.part = form.part;
-        input.ua = form.ua;
-        input.post = form.post;
-        input.inck = form.inck;
-        input.inc1 = form.inc1;
-        input.inc0 = form.inc0;
-        input.url_key = form.url_key;
-        input.url_key_i = form.url_key_i;
-        input.position = form.position;
-        return RunPlanTest(mode, input);
-    }
+    PlanTestResult Expected(int mode) { return RunPlanTest(mode, PlanTestInputOf(editor_->ReadForm())); }
 
     void ExpectWindowShows(const PlanTestResult& expected) {
         EXPECT_EQ(Source(), ToQString(expected.SourceBoxText()).replace(Q("\r\n"), Q("\n")));

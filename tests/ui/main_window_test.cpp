@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,6 +17,7 @@
 #include <QUrl>
 #include <vector>
 
+#include "support/gui/browser_stand_in.h"
 #include "support/gui/find_control.h"
 #include "support/gui/message_box_recorder.h"
 #include "ui/article_list.h"
@@ -30,28 +30,12 @@ namespace {
 
 using test::Control;
 
-class BrowserStandIn : public QObject {
-    Q_OBJECT
-  public:
-    std::vector<QUrl> opened;
-  public slots:
-    void Open(const QUrl& url) { opened.push_back(url); }
-};
-
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const char* scheme : {"http", "https", "file", "javascript"}) {
-            QDesktopServices::setUrlHandler(scheme, &browser_, "Open");
-        }
         window_.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
     }
-    void TearDown() override {
-        for (const char* scheme : {"http", "https", "file", "javascript"})
-            QDesktopServices::unsetUrlHandler(scheme);
-    }
-
     ArticleList* List() { return window_.article_list(); }
     QString Status() { return window_.status_box()->WholeText(); }
     void AddRows(int count) {
@@ -65,7 +49,7 @@ class MainWindowTest : public ::testing::Test {
     QPoint BelowRows() { return QPoint(100, List()->viewport()->height() - 5); }
     bool SamePicture(const QPixmap& a, const QPixmap& b) { return a.toImage() == b.toImage(); }
 
-    BrowserStandIn browser_;
+    test::BrowserStandIn browser_;
     MainWindow window_;
 };
 
@@ -378,5 +362,3 @@ TEST_F(MainWindowTest, CentredOnTheScreenByIntegerDivision) {
 
 }  // namespace
 }  // namespace marl::ui
-
-#include "main_window_test.moc"

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
@@ -17,19 +16,12 @@
 #include <functional>
 #include <vector>
 
+#include "support/gui/browser_stand_in.h"
 #include "text/text.h"
 #include "ui/window_shadow.h"
 
 namespace marl::ui {
 namespace {
-
-class BrowserStandIn : public QObject {
-    Q_OBJECT
-  public:
-    std::vector<QUrl> opened;
-  public slots:
-    void Open(const QUrl& url) { opened.push_back(url); }
-};
 
 class PopupTest : public ::testing::Test {
   protected:
@@ -175,10 +167,7 @@ TEST_F(PopupTest, EveryWayOfClosingOnlyHidesAndEmpties) {
 }
 
 TEST_F(PopupTest, DoubleClickOpensOnlyWebAddresses) {
-    BrowserStandIn browser;
-    for (const char* scheme : {"http", "https", "file", "javascript"}) {
-        QDesktopServices::setUrlHandler(scheme, &browser, "Open");
-    }
+    test::BrowserStandIn browser;
     popup_.ShowArticle("web", "http://127.0.0.1/list.php?id=1&amp;p=2");
     popup_.ShowArticle("local file", "file:///etc/passwd");
     popup_.ShowArticle("script", "javascript:alert(1)");
@@ -195,9 +184,6 @@ TEST_F(PopupTest, DoubleClickOpensOnlyWebAddresses) {
     EXPECT_EQ(browser.opened[1].toString(), "https://127.0.0.1/s");
     EXPECT_TRUE(popup_.isVisible());  // opening leaves the popup up
     EXPECT_EQ(List()->topLevelItemCount(), 4);
-    for (const char* scheme : {"http", "https", "file", "javascript"}) {
-        QDesktopServices::unsetUrlHandler(scheme);
-    }
 }
 
 TEST_F(PopupTest, DragsByItsBackgroundOnly) {
@@ -230,5 +216,3 @@ TEST(PopupPlacement, EightyPixelsInFromTheScreensBottomRight) {
 
 }  // namespace
 }  // namespace marl::ui
-
-#include "notification_popup_test.moc"

@@ -3,38 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <QDesktopServices>
 #include <QObject>
 #include <QUrl>
 #include <vector>
 
+#include "support/gui/browser_stand_in.h"
 #include "text/text.h"
 #include "ui/qt_text.h"
 
 namespace marl::ui {
 namespace {
 
-class BrowserStandIn : public QObject {
-    Q_OBJECT
-  public:
-    std::vector<QUrl> opened;
-  public slots:
-    void Open(const QUrl& url) { opened.push_back(url); }
-};
-
 class OpenLinkTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        QDesktopServices::setUrlHandler("http", &browser_, "Open");
-        QDesktopServices::setUrlHandler("https", &browser_, "Open");
-        QDesktopServices::setUrlHandler("file", &browser_, "Open");
-    }
-    void TearDown() override {
-        QDesktopServices::unsetUrlHandler("http");
-        QDesktopServices::unsetUrlHandler("https");
-        QDesktopServices::unsetUrlHandler("file");
-    }
-    BrowserStandIn browser_;
+    test::BrowserStandIn browser_;
 };
 
 TEST_F(OpenLinkTest, WebAddressesReachTheBrowserWithPlainAmpersands) {
@@ -62,5 +44,3 @@ TEST(QtText, GbkRoundTripsThroughQString) {
 
 }  // namespace
 }  // namespace marl::ui
-
-#include "open_link_test.moc"
