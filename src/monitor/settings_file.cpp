@@ -44,11 +44,16 @@ bool IsUtf8(std::string_view bytes) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         size_t length = 0;
         uint32_t min = 0;
-        if (b < 0x80) length = 1;
-        else if (b >= 0xC2 && b <= 0xDF) length = 2, min = 0x80;
-        else if (b >= 0xE0 && b <= 0xEF) length = 3, min = 0x800;
-        else if (b >= 0xF0 && b <= 0xF4) length = 4, min = 0x10000;
-        else return false;
+        if (b < 0x80)
+            length = 1;
+        else if (b >= 0xC2 && b <= 0xDF)
+            length = 2, min = 0x80;
+        else if (b >= 0xE0 && b <= 0xEF)
+            length = 3, min = 0x800;
+        else if (b >= 0xF0 && b <= 0xF4)
+            length = 4, min = 0x10000;
+        else
+            return false;
         if (i + length > bytes.size()) return false;
         uint32_t code = length == 1 ? b : b & (0x7F >> length);
         for (size_t k = 1; k < length; ++k) {
@@ -65,7 +70,8 @@ bool IsUtf8(std::string_view bytes) {
 // Whole file contents; nullopt when it exists but cannot be read. A missing file reads as empty.
 std::optional<std::string> ReadSettingsBytes(const std::string& path) {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return ec ? std::nullopt : std::optional<std::string>(std::string());
+    if (!std::filesystem::exists(path, ec))
+        return ec ? std::nullopt : std::optional<std::string>(std::string());
     if (std::filesystem::is_directory(path, ec)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -118,7 +124,8 @@ const Text& SectionName() {
 
 // The value without one pair of matching surrounding quotes, which the profile calls drop.
 std::string_view Unquoted(std::string_view value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
     }
     return value;
@@ -171,14 +178,18 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
     struct stat old_stat {};
-    if (::stat(target.c_str(), &old_stat) == 0) ::fchmod(fd, old_stat.st_mode & 07777);
-    else ::fchmod(fd, 0644);
+    if (::stat(target.c_str(), &old_stat) == 0)
+        ::fchmod(fd, old_stat.st_mode & 07777);
+    else
+        ::fchmod(fd, 0644);
     bool ok = true;
     for (size_t done = 0; ok && done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<size_t>(n);
     }
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;

@@ -8,7 +8,7 @@ namespace marl {
 
 // marltips.ini: a Windows-style INI file in GBK whose settings live in section "配置".
 class SettingsFile {
-public:
+  public:
     explicit SettingsFile(std::string path);
 
     // One call for both directions. A non-empty value is written ("NULL" writes the empty
@@ -19,7 +19,7 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     Text Read(const Text& key) const;
     bool Write(const Text& key, const Text& value) const;
 

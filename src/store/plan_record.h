@@ -25,8 +25,24 @@ struct PlanRecord {
 
 // The columns of a plan row in the order the plan list statement selects them.
 enum PlanColumn : int {
-    kColId, kColClass, kColName, kColUrl, kColCode, kColUa, kColPart, kColJs, kColUrlGs, kColLtime,
-    kColPost, kColInc1, kColInc0, kColDom, kColUrlKey, kColUrlKeyI, kColInck, kPlanColumnCount
+    kColId,
+    kColClass,
+    kColName,
+    kColUrl,
+    kColCode,
+    kColUa,
+    kColPart,
+    kColJs,
+    kColUrlGs,
+    kColLtime,
+    kColPost,
+    kColInc1,
+    kColInc0,
+    kColDom,
+    kColUrlKey,
+    kColUrlKeyI,
+    kColInck,
+    kPlanColumnCount
 };
 
 // Builds a record from one row of the plan list statement; missing columns read as empty.
@@ -39,7 +55,7 @@ Text AreaEndOf(const Text& part);
 // The loaded plans, addressed by position from 1. Never changed once built: a reload builds
 // a new list and swaps it in whole.
 class PlanList {
-public:
+  public:
     PlanList() = default;
     explicit PlanList(std::vector<PlanRecord> records);
 
@@ -48,7 +64,7 @@ public:
     const PlanRecord* At(int position) const;
     const std::vector<PlanRecord>& records() const { return records_; }
 
-private:
+  private:
     std::vector<PlanRecord> records_;
 };
 using PlanListPtr = std::shared_ptr<const PlanList>;
@@ -57,12 +73,12 @@ using PlanListPtr = std::shared_ptr<const PlanList>;
 // list) and the monitor worker (which keeps its own reference for a whole plan, so a reload
 // never frees a record in use).
 class SharedPlanList {
-public:
+  public:
     SharedPlanList();
-    PlanListPtr Get() const;  // never null: an empty list before the first load
+    PlanListPtr Get() const;     // never null: an empty list before the first load
     void Set(PlanListPtr list);  // null stands for an empty list
 
-private:
+  private:
     mutable std::mutex mutex_;
     PlanListPtr list_;
 };

@@ -16,9 +16,11 @@ using test::ReadFileBytes;
 using test::WriteFileBytes;
 
 class SettingsFileTest : public ::testing::Test {
-protected:
+  protected:
     Text Read(const char* utf8_key) { return settings_.AccessSetting(Gbk(utf8_key), ""); }
-    Text Write(const char* utf8_key, const Text& value) { return settings_.AccessSetting(Gbk(utf8_key), value); }
+    Text Write(const char* utf8_key, const Text& value) {
+        return settings_.AccessSetting(Gbk(utf8_key), value);
+    }
     // The file as UTF-8, for readable expectations.
     std::string FileAsUtf8() { return *GbkToUtf8Strict(ReadFileBytes(path_)); }
 
@@ -61,14 +63,18 @@ TEST_F(SettingsFileTest, NullWritesEmptyAndEmptyOnlyReads) {
 }
 
 TEST_F(SettingsFileTest, WriteKeepsOtherSectionsKeysAndComments) {
-    WriteFileBytes(path_, Gbk("; 用户的注释\r\n[其他]\r\n名字=值\r\ndup=1\r\ndup=2\r\n[配置]\r\n自动勾选=0,3,\r\n"));
+    WriteFileBytes(path_,
+                   Gbk("; 用户的注释\r\n[其他]\r\n名字=值\r\ndup=1\r\ndup=2\r\n[配置]\r\n自动勾选=0,3,\r\n"));
     ASSERT_EQ(Write("频率", "60"), "1");
     EXPECT_EQ(FileAsUtf8(),
-              "; 用户的注释\r\n\r\n\r\n[其他]\r\n名字=值\r\ndup=1\r\ndup=2\r\n\r\n\r\n[配置]\r\n自动勾选=0,3,\r\n频率=60\r\n");
+              "; "
+              "用户的注释\r\n\r\n\r\n[其他]\r\n名字=值\r\ndup=1\r\ndup=2\r\n\r\n\r\n[配置]\r\n自动勾选=0,3,"
+              "\r\n频率=60\r\n");
     EXPECT_EQ(Read("自动勾选"), "0,3,");
     // No temporary file is left beside it.
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) files += entry.is_regular_file();
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+        files += entry.is_regular_file();
     EXPECT_EQ(files, 1);
 }
 
@@ -95,7 +101,8 @@ TEST_F(SettingsFileTest, DamagedFilesReadSensibly) {
         Text frequency;
     };
     const Case cases[] = {
-        {"garbage lines", Gbk("垃圾 no equals\r\n[broken\r\n=orphan\r\n[配置]\r\n???\r\n频率=120\r\n"), "120"},
+        {"garbage lines", Gbk("垃圾 no equals\r\n[broken\r\n=orphan\r\n[配置]\r\n???\r\n频率=120\r\n"),
+         "120"},
         {"no section", Gbk("频率=120\r\n[别的]\r\n频率=5\r\n"), ""},
         {"first duplicate wins", Gbk("[配置]\r\n频率=1\r\n频率=2\r\n"), "1"},
         {"duplicate sections merge", Gbk("[配置]\r\n自动勾选=0,\r\n[配置]\r\n频率=7\r\n"), "7"},
@@ -118,7 +125,7 @@ TEST_F(SettingsFileTest, DamagedFilesReadSensibly) {
 
 TEST_F(SettingsFileTest, DamagedFilesStayReadableAfterAWrite) {
     const std::string cases[] = {
-        "\xEF\xBB\xBF[配置]\r\n频率=三百\r\n",          // UTF-8 stays UTF-8 with its signature
+        "\xEF\xBB\xBF[配置]\r\n频率=三百\r\n",           // UTF-8 stays UTF-8 with its signature
         Gbk("[配置]\r\n频率=300\r\n") + "bad=\x81\r\n",  // bytes that are not GBK are kept as they are
         Gbk("[配置]\r\n频率=300\r\n") + std::string(64, '\0'),
     };

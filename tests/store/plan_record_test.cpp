@@ -18,7 +18,8 @@ std::vector<Text> Row(std::initializer_list<std::pair<PlanColumn, Text>> values)
 }
 
 TEST(PlanRecordTest, EncodingFlagOnlyForExactlyOne) {
-    const std::pair<Text, int> cases[] = {{"1", 1}, {"2", 0}, {"0", 0}, {"", 0}, {" 1", 0}, {"11", 0}, {"1 ", 0}};
+    const std::pair<Text, int> cases[] = {{"1", 1},  {"2", 0},  {"0", 0}, {"", 0},
+                                          {" 1", 0}, {"11", 0}, {"1 ", 0}};
     for (const auto& [code, is_gbk] : cases) {
         const PlanRecord r = PlanRecordFromRow(Row({{kColCode, code}}));
         EXPECT_EQ(r.is_gbk, is_gbk) << "code '" << code << "'";
@@ -33,12 +34,17 @@ TEST(PlanRecordTest, NumbersFromText) {
         int64_t ltime;
     };
     const Case cases[] = {
-        {"", 0, 0}, {"-1", -1, -1}, {"1", 1, 1}, {"12abc", 12, 12}, {"abc", 0, 0},
-        {Gbk("－１"), -1, -1},                                       // full-width forms
-        {"99999999999", INT32_MAX, 99999999999LL},                   // beyond 32 bits
+        {"", 0, 0},
+        {"-1", -1, -1},
+        {"1", 1, 1},
+        {"12abc", 12, 12},
+        {"abc", 0, 0},
+        {Gbk("－１"), -1, -1},                      // full-width forms
+        {"99999999999", INT32_MAX, 99999999999LL},  // beyond 32 bits
     };
     for (const Case& c : cases) {
-        const PlanRecord r = PlanRecordFromRow(Row({{kColId, c.text}, {kColUrlKeyI, c.text}, {kColLtime, c.text}}));
+        const PlanRecord r =
+            PlanRecordFromRow(Row({{kColId, c.text}, {kColUrlKeyI, c.text}, {kColLtime, c.text}}));
         EXPECT_EQ(r.url_key_i, c.url_key_i) << c.text;
         EXPECT_EQ(r.id, c.url_key_i) << c.text;
         EXPECT_EQ(r.ltime, c.ltime) << c.text;
@@ -54,7 +60,7 @@ TEST(PlanRecordTest, AreaMarkersFromPart) {
         {"", "", ""},
         {"<ul class=\"news\">[*]</ul>", "<ul class=\"news\">", "</ul>"},
         {"<ul class=\"news\"></ul>", "", ""},  // no separator: no area
-        {"<div>[*]", "<div>", ""},            // start only
+        {"<div>[*]", "<div>", ""},             // start only
         {"[*]</div>", "", "</div>"},
         {"a[*]b[*]c", "a", "b[*]c"},
         {Gbk("最新更新</h3></div>[*]</ul>"), Gbk("最新更新</h3></div>"), "</ul>"},
@@ -70,10 +76,8 @@ TEST(PlanRecordTest, AreaMarkersFromPart) {
 }
 
 TEST(PlanRecordTest, WordListsAndPostFlag) {
-    const PlanRecord r = PlanRecordFromRow(Row({{kColInc1, "list$$index"},
-                                                {kColInc0, "a$$$b$$"},
-                                                {kColInck, "x$$y"},
-                                                {kColPost, "a=1"}}));
+    const PlanRecord r = PlanRecordFromRow(
+        Row({{kColInc1, "list$$index"}, {kColInc0, "a$$$b$$"}, {kColInck, "x$$y"}, {kColPost, "a=1"}}));
     EXPECT_EQ(r.inc1, "list|index");
     EXPECT_EQ(r.inc0, "a|$b|");
     EXPECT_EQ(r.inck, "x$$y");  // the must-contain word is taken as stored

@@ -10,7 +10,7 @@
 namespace marl::test {
 
 class RawSqlite {
-public:
+  public:
     explicit RawSqlite(const std::string& path) {
         if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
             sqlite3_close(db_);
@@ -32,10 +32,11 @@ public:
     // Binds one blob-free text parameter per '?', taken byte for byte (no encoding check).
     void ExecBound(const std::string& sql, const std::vector<std::string>& values) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) throw std::runtime_error(sql);
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sql);
         for (size_t i = 0; i < values.size(); ++i) {
-            sqlite3_bind_text(st, static_cast<int>(i + 1), values[i].data(), static_cast<int>(values[i].size()),
-                              SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, static_cast<int>(i + 1), values[i].data(),
+                              static_cast<int>(values[i].size()), SQLITE_TRANSIENT);
         }
         const int rc = sqlite3_step(st);
         sqlite3_finalize(st);
@@ -46,16 +47,18 @@ public:
     std::vector<std::string> Column(const std::string& sql) {
         std::vector<std::string> out;
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) throw std::runtime_error(sql);
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sql);
         while (sqlite3_step(st) == SQLITE_ROW) {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-            out.push_back(text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, 0))) : "<null>");
+            out.push_back(text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, 0)))
+                               : "<null>");
         }
         sqlite3_finalize(st);
         return out;
     }
 
-private:
+  private:
     sqlite3* db_ = nullptr;
 };
 

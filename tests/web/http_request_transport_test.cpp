@@ -181,7 +181,8 @@ TEST(HttpTransport, CompressedBodyIsDecodedOnlyWhenTheHeaderTextAsksForIt) {
     });
     EXPECT_EQ(Get(server.Url("/"), "accept-encoding: gzip, deflate"), page);
     EXPECT_NE(server.LastRequest().head.find("\r\nAccept-Encoding: gzip, deflate\r\n"), std::string::npos);
-    EXPECT_EQ(server.LastRequest().head.find("Accept-Encoding", 0), server.LastRequest().head.rfind("Accept-Encoding"));
+    EXPECT_EQ(server.LastRequest().head.find("Accept-Encoding", 0),
+              server.LastRequest().head.rfind("Accept-Encoding"));
     // Without such a line nothing is asked for and the bytes arrive as sent.
     EXPECT_EQ(Get(server.Url("/")), GzipMember(page));
     EXPECT_FALSE(server.LastRequest().HasHeader("Accept-Encoding"));

@@ -50,8 +50,8 @@ TEST_F(RequestBytes, HeaderLinesFollowThePlanThenTheMissingDefaults) {
          "ACCEPT-LANGUAGE: en\r\nreferer: http://r/",
          get + kAgentLine + "ACCEPT-LANGUAGE: en\r\nReferer: http://r/\r\nAccept: */*\r\n\r\n"},
         {"agent taken across lines is sent on one line", "X-Note: user-agent:\r\nx-b: 2",
-         get + "User-Agent: user-agent:  X-B: 2\r\nX-Note: user-agent:\r\nX-B: 2\r\nAccept: */*\r\n" + referer +
-             "Accept-Language: zh-cn\r\n\r\n"},
+         get + "User-Agent: user-agent:  X-B: 2\r\nX-Note: user-agent:\r\nX-B: 2\r\nAccept: */*\r\n" +
+             referer + "Accept-Language: zh-cn\r\n\r\n"},
         {"Accept named only inside a value: no Accept line at all", "X-Note: accept: never",
          get + kAgentLine + "X-Note: accept: never\r\n" + referer + "Accept-Language: zh-cn\r\n\r\n"},
     };
