@@ -38,7 +38,7 @@ test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) --timeout 600
 
 bench: build
-	for b in $(BUILD_DIR)/bench/bench_*; do $$b; done
+	python3 bench/run_all $(BUILD_DIR)
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
