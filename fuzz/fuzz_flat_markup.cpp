@@ -1,0 +1,61 @@
+// Large anchor HTML goes through our own tokenizer and flattening before the HTML parser sees it. The
+// flattened markup must render to the title the parser gives for the fragment itself, and the
+// tokenizer must hand out views that lie inside the text it reads.
+//
+// The flattening leaves out two things a browser does, which ordinary anchor texts never need: text
+// standing directly in a table is not moved before it, and a block moved out of a misnested
+// formatting element does not reveal text of a hidden element. Fragments that could reach either
+// (any "table", "hidden" or "display" in them) are only checked for crashes.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz_input.h"
+#include "monitor/flat_markup.h"
+#include "monitor/html_to_text.h"
+#include "monitor/html_tokenizer.h"
+#include "text/gbk_codec.h"
+#include "text/text_ops.h"
+
+namespace {
+
+void CheckTokens(std::string_view html) {
+    marl::HtmlTokenizer tokenizer(html);
+    for (size_t count = 0;; ++count) {
+        const marl::HtmlToken token = tokenizer.Next();
+        if (token.type == marl::HtmlToken::Type::kEnd) break;
+        marl::fuzz::Check(count <= html.size(), "the tokenizer ends", html);
+        for (const std::string_view view : {token.text, token.style}) {
+            if (view.empty()) continue;
+            marl::fuzz::Check(
+                view.data() >= html.data() && view.data() + view.size() <= html.data() + html.size(),
+                "token views lie inside the text", view);
+        }
+        for (const char c : token.name)
+            marl::fuzz::Check(!(c >= 'A' && c <= 'Z'), "tag names are lower case", token.name);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string html(reinterpret_cast<const char*>(data), size);
+    CheckTokens(html);
+    const std::string flat = marl::FlattenMarkup(html);
+    CheckTokens(flat);
+    if (marl::ContainsNoCase(html, "table") || marl::ContainsNoCase(html, "hidden") ||
+        marl::ContainsNoCase(html, "display")) {
+        return 0;
+    }
+    // Both read as GBK, as HtmlToText takes them; the fragment is below the size where HtmlToText
+    // flattens it itself.
+    const std::string direct = marl::HtmlToText(marl::Utf8ToGbkLossy(html));
+    const std::string flattened = marl::HtmlToText(marl::Utf8ToGbkLossy(flat));
+    if (direct != flattened) {
+        std::fprintf(stderr, "flat markup: \"%s\"\n", marl::fuzz::Printable(flat).c_str());
+        marl::fuzz::Fail("the flattened markup renders another title", flattened, direct);
+    }
+    return 0;
+}

@@ -1,0 +1,80 @@
+// marltips.ini as it may lie on disk: any bytes, then a read and a write of one key (input: file
+// bytes, key, value, separated by zero bytes). The reader only reads files, so the bytes go into one
+// temporary file of this process, removed at exit.
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "fuzz_input.h"
+#include "monitor/settings_file.h"
+#include "text/text_ops.h"
+
+namespace {
+
+std::string& SettingsPath() {
+    static std::string path = [] {
+        std::string templ = (std::filesystem::temp_directory_path() / "marl_fuzz_settings_XXXXXX").string();
+        const int fd = ::mkstemp(templ.data());
+        if (fd < 0) std::abort();
+        ::close(fd);
+        std::atexit([] { std::remove(SettingsPath().c_str()); });
+        return templ;
+    }();
+    return path;
+}
+
+void WriteFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) std::abort();
+}
+
+bool IsIniBlank(char c) { return c == ' ' || c == '\t'; }
+
+// A value the file gives back exactly as written: no blanks at either end (the reader trims them)
+// and no pair of surrounding quotes (it drops them).
+bool ReadsBackAsWritten(std::string_view text) {
+    if (text.empty() || IsIniBlank(text.front()) || IsIniBlank(text.back())) return false;
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
+        return false;
+    return text.size() <= marl::kMaxSettingBytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using marl::fuzz::Check;
+    const auto fields = marl::fuzz::Fields(data, size, 3);
+    const std::string& key = fields[1];
+    const std::string& value = fields[2];
+    const std::string& path = SettingsPath();
+    WriteFile(path, fields[0]);
+
+    const marl::SettingsFile settings(path);
+    const std::string before = settings.AccessSetting(key, "");
+    Check(before.size() <= marl::kMaxSettingBytes, "a read returns at most the longest value", before);
+    Check(settings.AccessSetting(key, "") == before, "reading twice gives the same value", before);
+    if (value.empty() || value == "NULL") return 0;
+
+    const std::string written = settings.AccessSetting(key, value);
+    Check(written.empty() || written == "1", "a write answers \"1\" or nothing", written);
+    if (written != "1") return 0;
+    const std::string after = settings.AccessSetting(key, "");
+    if (ReadsBackAsWritten(key) && ReadsBackAsWritten(value) && marl::UpToZero(value) == value)
+        Check(after == value, "a written value reads back", after, value);
+    // Writing the same value again leaves the file as it was.
+    std::ifstream in(path, std::ios::binary);
+    const std::string first((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Check(settings.AccessSetting(key, value) == "1", "the same write succeeds again");
+    std::ifstream again(path, std::ios::binary);
+    const std::string second((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+    Check(first == second, "writing the same value twice gives the same file", second, first);
+    return 0;
+}
