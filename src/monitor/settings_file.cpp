@@ -67,6 +67,32 @@ bool IsUtf8(std::string_view bytes) {
     return true;
 }
 
+// SimpleIni skips a line that opens a section name without closing it, but keeps pointing at that
+// name, so the keys that follow land in a section named across several lines; the next write saves
+// that name and every later write adds a line to it. Such a line becomes a comment: the keys after
+// it stay in the section before it, and a write keeps the line's text.
+std::string CommentOutOpenSections(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        const size_t first = line.find_first_not_of(" \t");
+        if (first != std::string_view::npos && line[first] == '[' &&
+            line.find(']', first) == std::string_view::npos) {
+            out.append(line.substr(0, first)).push_back(';');
+            out.append(line.substr(first));
+        } else {
+            out.append(line);
+        }
+        const size_t next = text.find_first_not_of("\r\n", end);
+        out.append(text.substr(end, (next == std::string_view::npos ? text.size() : next) - end));
+        start = next == std::string_view::npos ? text.size() : next;
+    }
+    return out;
+}
+
 // Whole file contents; nullopt when it exists but cannot be read. A missing file reads as empty.
 std::optional<std::string> ReadSettingsBytes(const std::string& path) {
     std::error_code ec;
@@ -101,6 +127,7 @@ bool LoadDocument(const std::string& path, IniDocument& doc) {
         doc.form = FileForm::kRaw;
         parsed = std::string(content);
     }
+    parsed = CommentOutOpenSections(parsed);
     doc.ini.SetUnicode(false);
     doc.ini.SetSpaces(false);
     return doc.ini.LoadData(parsed.data(), parsed.size()) >= 0;

@@ -144,6 +144,32 @@ TEST_F(SettingsFileTest, DamagedFilesStayReadableAfterAWrite) {
     EXPECT_EQ(ReadFileBytes(path_), Gbk("[配置]\r\n") + "bad=\x81\r\n" + Gbk("频率=9\r\n"));
 }
 
+// A line that opens a section name and never closes it must not pull the lines after it into a
+// section name: the file then grew by a line on every write, and the keys after it were lost.
+TEST_F(SettingsFileTest, UnclosedSectionLineNeitherSwallowsKeysNorGrowsTheFile) {
+    const std::string cases[] = {
+        Gbk("[配置]\r\n频率=120\r\n[broken\r\n自动勾选=0,\r\n"),
+        Gbk("[配置]\r\n频率=120\r\n  [broken\n自动勾选=0,\n[别的]\r\nx=1\r\n"),
+        "[\xF9\n\xF9\xF9,,,,\r\n\xC9\xF9\xD6=(1\xF4\r\n",  // not GBK: handed over as bytes
+    };
+    for (const std::string& content : cases) {
+        WriteFileBytes(path_, content);
+        ASSERT_EQ(Write("间隔", "120"), "1");
+        const std::string once = ReadFileBytes(path_);
+        ASSERT_EQ(Write("间隔", "120"), "1");
+        EXPECT_EQ(ReadFileBytes(path_), once) << "a second write of the same value changed the file";
+        EXPECT_EQ(Read("间隔"), "120");
+        if (content.find("[broken") != std::string::npos) {
+            EXPECT_NE(once.find(";[broken"), std::string::npos) << "the broken line's text is kept";
+        }
+    }
+    WriteFileBytes(path_, Gbk("[配置]\r\n频率=120\r\n[broken\r\n自动勾选=0,\r\n"));
+    EXPECT_EQ(Read("自动勾选"), "0,");  // stays in the section before the broken line
+    ASSERT_EQ(Write("频率", "60"), "1");
+    EXPECT_EQ(FileAsUtf8(),
+              "[配置]\r\n频率=60\r\n\r\n;[broken\r\n自动勾选=0,\r\n");  // SimpleIni sets comments apart
+}
+
 TEST_F(SettingsFileTest, LongValuesAreCutWithoutSplittingACharacter) {
     const Text ascii(20000, '7');
     ASSERT_EQ(Write("频率", ascii), "1");
