@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "monitor/link_matcher.h"
@@ -34,8 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<marl::LinkMatch> found = marl::FindLinks(page);
     for (const marl::LinkMatch& m : found) {
         // Every view must lie inside the page, with the groups inside the row.
-        if (m.row.data() < page.data() || m.row.data() + m.row.size() > page.data() + page.size() ||
-            m.link.data() < m.row.data() || m.title.data() + m.title.size() > m.row.data() + m.row.size()) {
+        const auto inside = [](std::string_view part, std::string_view whole) {
+            return part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size();
+        };
+        if (!inside(m.row, page) || !inside(m.link, m.row) || !inside(m.title, m.row) ||
+            m.link.data() + m.link.size() > m.title.data()) {
             std::abort();
         }
     }

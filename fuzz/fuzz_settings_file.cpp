@@ -14,6 +14,7 @@
 
 #include "fuzz_input.h"
 #include "monitor/settings_file.h"
+#include "text/gbk_codec.h"
 #include "text/text_ops.h"
 
 namespace {
@@ -69,6 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string after = settings.AccessSetting(key, "");
     if (ReadsBackAsWritten(key) && ReadsBackAsWritten(value) && marl::UpToZero(value) == value)
         Check(after == value, "a written value reads back", after, value);
+    // A write of text that is not GBK goes only into a file that is not GBK either; after the first
+    // write the file may have become GBK, so the checks below take GBK text only.
+    if (!marl::GbkToUtf8Strict(key) || !marl::GbkToUtf8Strict(value)) return 0;
     // Once written, the file is settled: the first write may change its form (bytes that are not GBK
     // are dropped, lines the reader skips are left out or kept as comments), later writes of the same
     // value leave it as it is.
