@@ -171,10 +171,20 @@ Text CutToLimit(Text value) {
     return value;
 }
 
+// The reader drops blanks around a key, so " key" in the file is "key"; a key is looked up and
+// stored the same way, or each write of " key" would add another line that no read finds.
+Text KeyInFile(const Text& key) {
+    const size_t first = key.find_first_not_of(" \t");
+    if (first == Text::npos) return {};
+    return key.substr(first, key.find_last_not_of(" \t") - first + 1);
+}
+
 // Keys and values are single lines; a line break would plant other keys or sections.
 bool IsStorableKey(const Text& key) {
-    if (key.empty() || key.find_first_of("=\r\n") != Text::npos) return false;
-    const char first = Trim(key).empty() ? ' ' : Trim(key).front();
+    const Text in_file = KeyInFile(key);
+    if (in_file.empty() || key.find_first_of("=\r\n") != Text::npos) return false;
+    const Text trimmed = Trim(in_file);
+    const char first = trimmed.empty() ? ' ' : trimmed.front();
     return first != '[' && first != ';' && first != '#' && first != ' ';
 }
 
@@ -241,9 +251,9 @@ Text SettingsFile::AccessSetting(const Text& key, const Text& value) const {
 
 Text SettingsFile::Read(const Text& key) const {
     IniDocument doc;
-    if (key.empty() || !LoadDocument(path_, doc)) return {};
+    if (KeyInFile(key).empty() || !LoadDocument(path_, doc)) return {};
     const auto section = ToDocument(doc, SectionName());
-    const auto stored_key = ToDocument(doc, key);
+    const auto stored_key = ToDocument(doc, KeyInFile(key));
     if (!section || !stored_key) return {};
     const char* stored = doc.ini.GetValue(section->c_str(), stored_key->c_str(), nullptr);
     if (stored == nullptr) return {};
@@ -256,7 +266,7 @@ bool SettingsFile::Write(const Text& key, const Text& value) const {
     // A file that exists but cannot be read is left alone rather than replaced.
     if (!LoadDocument(path_, doc)) return false;
     const auto section = ToDocument(doc, SectionName());
-    const auto stored_key = ToDocument(doc, key);
+    const auto stored_key = ToDocument(doc, KeyInFile(key));
     const auto stored_value = ToDocument(doc, value);
     if (!section || !stored_key || !stored_value) return false;
     if (doc.ini.SetValue(section->c_str(), stored_key->c_str(), stored_value->c_str(), nullptr, true) < 0) {

@@ -202,6 +202,23 @@ TEST_F(SettingsFileTest, RefusedWritesChangeNothingAndSaySo) {
     EXPECT_EQ(ReadFileBytes(path_), before);
 }
 
+// The file keeps no blanks around a key, so a key written with them is the key without them; before,
+// every write of " 频率" added one more line that no read found.
+TEST_F(SettingsFileTest, BlanksAroundAKeyNameTheSameSetting) {
+    ASSERT_EQ(Write("频率", "200"), "1");
+    for (const char* key : {" 频率", "频率\t", "\t 频率  "}) {
+        ASSERT_EQ(Write(key, "300"), "1") << key;
+        EXPECT_EQ(FileAsUtf8(), "[配置]\r\n频率=300\r\n") << key;
+        EXPECT_EQ(Read(key), "300") << key;
+    }
+    WriteFileBytes(path_, Gbk("[配置]\r\n=orphan\r\n"));
+    EXPECT_EQ(Read("  "), "");  // a blank key names nothing, also not the line without a key
+    const std::string before = ReadFileBytes(path_);
+    EXPECT_EQ(Write("\t[x", "1"), "");  // would be read as a section line
+    EXPECT_EQ(Write(" \t", "1"), "");
+    EXPECT_EQ(ReadFileBytes(path_), before);
+}
+
 TEST(SettingsFileUnwritableTest, FailedWriteReportsFailure) {
     test::TempDir dir;
     SettingsFile in_missing_dir(dir.File("no/such/dir/marltips.ini"));
