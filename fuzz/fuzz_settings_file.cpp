@@ -1,11 +1,12 @@
 // marltips.ini as it may lie on disk: any bytes, then a read and a write of one key (input: file
 // bytes, key, value, separated by zero bytes). The reader only reads files, so the bytes go into one
-// temporary file of this process, removed at exit.
+// temporary file of this process, removed after every input.
 
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,17 +20,22 @@
 
 namespace {
 
-std::string& SettingsPath() {
-    static std::string path = [] {
+// The file's name, unique to this process. The file itself lives only while one input runs:
+// libFuzzer ends without running exit handlers, so nothing is left for them to remove.
+const std::string& SettingsPath() {
+    static const std::string path = [] {
         std::string templ = (std::filesystem::temp_directory_path() / "marl_fuzz_settings_XXXXXX").string();
         const int fd = ::mkstemp(templ.data());
         if (fd < 0) std::abort();
         ::close(fd);
-        std::atexit([] { std::remove(SettingsPath().c_str()); });
         return templ;
     }();
     return path;
 }
+
+struct RemovedAtEnd {
+    ~RemovedAtEnd() { std::remove(SettingsPath().c_str()); }
+};
 
 void WriteFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -57,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& key = fields[1];
     const std::string& value = fields[2];
     const std::string& path = SettingsPath();
+    const RemovedAtEnd removed;
     WriteFile(path, fields[0]);
 
     const marl::SettingsFile settings(path);
