@@ -96,7 +96,7 @@ void MonitorEngine::ToggleMonitor(const std::vector<int32_t>& checked_positions)
     ui_.SetStartEnabled(true);
 }
 
-void MonitorEngine::MonitorWorker(std::vector<int32_t> positions) {
+void MonitorEngine::MonitorWorker(const std::vector<int32_t>& positions) {
     const auto shutting_down = [this] { return shutdown_.load(); };
     const auto stop = [this] { return stop_requested_.load() || shutdown_.load(); };
     try {

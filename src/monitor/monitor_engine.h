@@ -36,7 +36,8 @@ class MonitorEngine {
     void WaitForWorker();
 
   private:
-    void MonitorWorker(std::vector<int32_t> positions);
+    // `positions` is the thread's own copy, made when the worker starts.
+    void MonitorWorker(const std::vector<int32_t>& positions);
     void JoinWorker();
 
     MonitorUi& ui_;
