@@ -160,7 +160,8 @@ Text Utf8ToGbkLossy(std::string_view utf8) {
         char* target = out.data() + written;
         UErrorCode err = U_ZERO_ERROR;
         ucnv_convertEx(gbk, source_conv, &target, out.data() + out.size(), &source, source_end, pivot,
-                       &pivot_source, &pivot_target, pivot + std::size(pivot), first, true, &err);
+                       &pivot_source, &pivot_target, pivot + std::size(pivot), static_cast<UBool>(first),
+                       true, &err);
         written = static_cast<size_t>(target - out.data());
         if (err == U_BUFFER_OVERFLOW_ERROR) {
             out.resize(out.size() * 2);

@@ -104,9 +104,10 @@ bool RegexFacade::Execute(const Text& pattern, const Text& subject, const RegexO
             }
             for (size_t g = 0; g < width; ++g) {
                 Span span;
-                if (g < found.size() && found[g].matched) {
-                    span.start = static_cast<size_t>(found[g].first - begin);
-                    span.length = static_cast<size_t>(found[g].second - found[g].first);
+                const int sub = static_cast<int>(g);  // Boost numbers groups with int
+                if (g < found.size() && found[sub].matched) {
+                    span.start = static_cast<size_t>(found[sub].first - begin);
+                    span.length = static_cast<size_t>(found[sub].second - found[sub].first);
                     span.matched = true;
                 }
                 spans.push_back(span);
@@ -155,7 +156,9 @@ Text RegexFacade::Replace(const Text& replacement) const {
                 const wchar_t next = k + 1 < with.size() ? with[k + 1] : L'\0';
                 if (c != L'$' || k + 1 >= with.size()) {
                     out += c;
-                } else if (next == L'$') {
+                    continue;
+                }
+                if (next == L'$') {
                     out += L'$';
                     ++k;
                 } else if (next == L'&') {
