@@ -13,6 +13,10 @@ std::vector<Text> Segments(std::initializer_list<std::string_view> utf8) {
 }
 
 constexpr std::string_view kRule = "--------------------------------------";
+// One line of the help, too long for one literal in the source.
+constexpr std::string_view kClassOrIdLine =
+    "如果你懂点网页知识，同样可以使用 class 或 id "
+    "获取元素信息的方式，获取文章列表区域。";
 constexpr std::string_view kFilterReason =
     "匹配到链接中，有些可能不是文章，那么我们要过滤它们。如：栏目，作者";
 
@@ -58,8 +62,7 @@ Text AreaHelpText() {
     lines.insert(lines.end(), 60, "");
     lines.insert(lines.end(), {
                                   "高级遍：",
-                                  "如果你懂点网页知识，同样可以使用 class 或 id "
-                                  "获取元素信息的方式，获取文章列表区域。",
+                                  kClassOrIdLine,
                                   "如：",
                                   "class-[class名]-3 表示 获取页面 class",
                                   "id-[*]-2",
