@@ -162,7 +162,8 @@ std::string Exchange(std::string_view url_text, HttpMethod method, std::string_v
     for (const Text& line : lines.lines) {
         curl_slist* grown = curl_slist_append(list.get(), line.c_str());
         if (grown == nullptr) return {};
-        list.release();
+        // The grown list keeps the same head: hand its ownership over without freeing it.
+        static_cast<void>(list.release());
         list.reset(grown);
     }
     Transfer transfer;
