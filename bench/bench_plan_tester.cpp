@@ -15,8 +15,13 @@ std::string ListPage() {
     std::string page = "<html><head><meta charset=\"utf-8\"></head><body><ul class=\"news\">";
     for (int i = 0; i < 2000; ++i) {
         const std::string link = "/news/2024/" + std::to_string(10000 + i) + ".html";
-        std::string row = "<li><a href=\"" + link + "\"><img src=\"t.jpg\"></a><a href=\"" + link +
-                          "\" target=\"_blank\">Article <b>" + std::to_string(i) + "</b></a></li>\n";
+        std::string row = "<li><a href=\"";
+        row += link;
+        row += "\"><img src=\"t.jpg\"></a><a href=\"";
+        row += link;
+        row += "\" target=\"_blank\">Article <b>";
+        row += std::to_string(i);
+        row += "</b></a></li>\n";
         row.resize(512, ' ');
         page += row;
     }

@@ -295,7 +295,8 @@ void BM_ProcessPlan_EndlessBody_64MiB(benchmark::State& state) {
     const marl::MonitorContext context{db, plans, ui, clock};
     for (auto _ : state) marl::ProcessPlan(context, 1);
     if (ui.rows != 1) state.SkipWithError("the one address was not recorded exactly once");
-    state.counters["matches"] = static_cast<double>((64u << 20) / anchor.size());
+    const size_t whole_anchors = (size_t{64} << 20) / anchor.size();
+    state.counters["matches"] = static_cast<double>(whole_anchors);
 }
 BENCHMARK(BM_ProcessPlan_EndlessBody_64MiB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
