@@ -1,11 +1,11 @@
-# The two commands of the README: `make run` and `make test`.
+# The commands of the README: `make run`, `make test` and `make check`.
 BUILD_DIR ?= build
 DIST_DIR  ?= dist
 JOBS      ?= $(shell nproc)
 # CI builds with warnings as errors.
 WERROR    ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps configure build run test bench format clean
+.PHONY: all deps configure build run test check bench format clean
 
 all: build
 
@@ -36,6 +36,28 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) --timeout 600
+
+# The quality gates, each in its own build folder: sanitizers (scripts/sanitize), the GUI-less
+# libFuzzer build and its short runs (scripts/fuzz --ci), static analysis and formatting
+# (scripts/lint). Every stage runs even when an earlier one failed, so one run shows every
+# failure; a summary with each stage's wall time comes last.
+check: deps
+	@export JOBS=$(JOBS) WERROR=$(WERROR); failed=0; summary=""; \
+	stage() { \
+	  start=$$(date +%s); \
+	  if [ ! -e "$$1" ]; then \
+	    echo "check: $$1 does not exist in this checkout; stage skipped"; result=SKIPPED; \
+	  else \
+	    echo "== check: $$*"; \
+	    if "$$@"; then result=passed; else result=FAILED; failed=1; fi; \
+	  fi; \
+	  summary="$$summary$$(printf '\n  %-20s %-8s %5d s' "$$*" $$result $$(($$(date +%s) - start)))"; \
+	}; \
+	stage scripts/sanitize; \
+	stage scripts/fuzz --ci; \
+	stage scripts/lint; \
+	printf 'check summary (wall time):%s\n' "$$summary"; \
+	exit $$failed
 
 bench: build
 	python3 bench/run_all $(BUILD_DIR)
