@@ -192,11 +192,14 @@ void NotificationPopup::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool NotificationPopup::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_->viewport()) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+    // Only mouse button events may be taken as QMouseEvent: the viewport sees every other kind too.
+    const QEvent::Type type = event->type();
+    if (watched == list_->viewport() &&
+        (type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (type == QEvent::MouseButtonRelease) {
             RestartCountdown();
-        } else if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+        } else {
             OpenSelectedArticle();
         }
     }
