@@ -46,7 +46,7 @@ check: deps
 	stage() { \
 	  start=$$(date +%s); \
 	  if [ ! -e "$$1" ]; then \
-	    echo "check: $$1 does not exist in this checkout; stage skipped"; result=SKIPPED; \
+	    echo "check: $$1 does not exist in this checkout"; result=FAILED; failed=1; \
 	  else \
 	    echo "== check: $$*"; \
 	    if "$$@"; then result=passed; else result=FAILED; failed=1; fi; \

