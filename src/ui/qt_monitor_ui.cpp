@@ -1,11 +1,15 @@
 #include "ui/qt_monitor_ui.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QPushButton>
 #include <QThread>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <utility>
 
 #include "ui/article_list.h"
@@ -15,7 +19,80 @@
 #include "ui/qt_text.h"
 #include "ui/status_box.h"
 
+// ThreadSanitizer builds: Qt is not built with it, so it cannot see how Qt hands an event to another
+// thread. Release and Acquire tell it: what one thread did before Release(mark) happens before what
+// another does after Acquire(mark).
+#if defined(__SANITIZE_THREAD__)
+#define MARL_TSAN_MARKS 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define MARL_TSAN_MARKS 1
+#endif
+#endif
+#ifdef MARL_TSAN_MARKS
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace marl::ui {
+
+namespace {
+
+void Release([[maybe_unused]] const void* mark) {
+#ifdef MARL_TSAN_MARKS
+    __tsan_release(const_cast<void*>(mark));
+#endif
+}
+void Acquire([[maybe_unused]] const void* mark) {
+#ifdef MARL_TSAN_MARKS
+    __tsan_acquire(const_cast<void*>(mark));
+#endif
+}
+
+const QEvent::Type kHandOffEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// The worker's side of one call: it waits until the event carrying the call is gone, whether the
+// UI thread ran it or Qt dropped it unrun (its receiver deleted), so a worker never waits forever.
+class HandOff {
+  public:
+    // Notifies under the lock: the waiting worker owns this object and may end it the moment it
+    // sees finished_, so nothing may touch it after the lock is given up.
+    void Finish() {
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+        finished_changed_.notify_one();
+    }
+    void Wait() {
+        std::unique_lock lock(mutex_);
+        finished_changed_.wait(lock, [this] { return finished_; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable finished_changed_;
+    bool finished_ = false;
+};
+
+class HandOffEvent final : public QEvent {
+  public:
+    HandOffEvent(std::function<void()> work, HandOff& hand_off)
+        : QEvent(kHandOffEvent), work_(std::move(work)), hand_off_(hand_off) {
+        Release(this);
+    }
+    ~HandOffEvent() override { hand_off_.Finish(); }
+    HandOffEvent(const HandOffEvent&) = delete;
+    HandOffEvent& operator=(const HandOffEvent&) = delete;
+
+    void Run() {
+        Acquire(this);
+        work_();
+    }
+
+  private:
+    std::function<void()> work_;
+    HandOff& hand_off_;
+};
+
+}  // namespace
 
 QtMonitorUi::QtMonitorUi(MainWindow& window, QObject* parent) : QObject(parent), window_(window) {}
 
@@ -26,13 +103,20 @@ void QtMonitorUi::OnUiThread(Work&& work) {
         work();
         return;
     }
-    // Blocks the worker until the UI thread has run `work`; queued calls run in the order made.
-    QMetaObject::invokeMethod(
-        this,
-        [this, &work] {
-            if (!detached_) work();
-        },
-        Qt::BlockingQueuedConnection);
+    // Blocks the worker until the UI thread has run `work`; posted calls run in the order made.
+    HandOff hand_off;
+    QCoreApplication::postEvent(this, new HandOffEvent(
+                                          [this, &work] {
+                                              if (!detached_) work();
+                                          },
+                                          hand_off));
+    hand_off.Wait();
+}
+
+bool QtMonitorUi::event(QEvent* event) {
+    if (event->type() != kHandOffEvent) return QObject::event(event);
+    static_cast<HandOffEvent*>(event)->Run();
+    return true;
 }
 
 void QtMonitorUi::SetPopup(NotificationPopup* popup) { popup_ = popup; }

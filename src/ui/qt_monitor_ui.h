@@ -37,6 +37,9 @@ class QtMonitorUi final : public QObject, public MonitorUi {
     void SetClipboard(const Text& text) override;
     void ShowMessage(const Text& text) override;
 
+  protected:
+    bool event(QEvent* event) override;
+
   private:
     template <typename Work>
     void OnUiThread(Work&& work);
