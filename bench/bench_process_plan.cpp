@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "monitor/filter_matches.h"
-#include "monitor/html_to_text.h"
+#include "html/html_to_text.h"
 #include "monitor/link_matcher.h"
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_ui.h"

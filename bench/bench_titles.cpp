@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "monitor/html_to_text.h"
+#include "html/html_to_text.h"
 
 namespace {
 

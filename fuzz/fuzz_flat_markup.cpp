@@ -22,9 +22,9 @@
 #include <string_view>
 
 #include "fuzz_input.h"
-#include "monitor/flat_markup.h"
-#include "monitor/html_to_text.h"
-#include "monitor/html_tokenizer.h"
+#include "html/flat_markup.h"
+#include "html/html_to_text.h"
+#include "html/html_tokenizer.h"
 #include "text/gbk_codec.h"
 #include "text/text_ops.h"
 

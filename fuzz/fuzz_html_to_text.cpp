@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "monitor/html_to_text.h"
+#include "html/html_to_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using marl::fuzz::Check;

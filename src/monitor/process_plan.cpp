@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "monitor/html_to_text.h"
+#include "html/html_to_text.h"
 #include "monitor/record_article.h"
 #include "monitor/status_log.h"
 #include "text/text_ops.h"

@@ -15,7 +15,7 @@
 #include <QTabWidget>
 #include <utility>
 
-#include "plans/plan_tree_widget.h"
+#include "ui/plans/plan_tree_widget.h"
 #include "ui/article_list.h"
 #include "ui/image_button.h"
 #include "ui/main_layout.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "plans/plan_tree_widget.h"
+#include "ui/plans/plan_tree_widget.h"
 #include "support/gui/find_control.h"
 #include "support/gui/message_box_recorder.h"
 #include "support/page_server.h"

@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "monitor/process_plan.h"
-#include "plans/plan_editor_widget.h"
-#include "plans/plan_tree_widget.h"
+#include "ui/plans/plan_editor_widget.h"
+#include "ui/plans/plan_tree_widget.h"
 #include "plans/tree_settings.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"

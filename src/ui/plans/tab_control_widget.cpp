@@ -1,4 +1,4 @@
-#include "plans/tab_control_widget.h"
+#include "ui/plans/tab_control_widget.h"
 
 #include <QPainter>
 #include <QStyle>

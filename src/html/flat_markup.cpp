@@ -1,9 +1,9 @@
-#include "monitor/flat_markup.h"
+#include "html/flat_markup.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "monitor/flat_markup_builder.h"
+#include "html/flat_markup_builder.h"
 
 // The token rules of FlatMarkupBuilder: what each start tag, end tag and text run does to the stack.
 

@@ -1,5 +1,5 @@
 // The open-element stack of FlatMarkupBuilder, and the formatting elements browsers reopen.
-#include "monitor/flat_markup_builder.h"
+#include "html/flat_markup_builder.h"
 
 #include <algorithm>
 #include <cstddef>

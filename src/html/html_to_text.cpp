@@ -1,4 +1,4 @@
-#include "monitor/html_to_text.h"
+#include "html/html_to_text.h"
 
 #include <gumbo.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "monitor/flat_markup.h"
-#include "monitor/rendered_text.h"
+#include "html/flat_markup.h"
+#include "html/rendered_text.h"
 #include "text/gbk_codec.h"
 
 namespace marl {

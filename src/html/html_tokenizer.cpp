@@ -1,4 +1,4 @@
-#include "monitor/html_tokenizer.h"
+#include "html/html_tokenizer.h"
 
 namespace marl {
 namespace {

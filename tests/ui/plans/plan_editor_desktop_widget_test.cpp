@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/desktop/desktop_app.h"
-#include "plans/plan_editor_widget.h"
-#include "plans/plan_tree_widget.h"
+#include "ui/plans/plan_editor_widget.h"
+#include "ui/plans/plan_tree_widget.h"
 #include "support/gui/message_box_recorder.h"
 #include "support/plan_rows.h"
 #include "support/temp_dir.h"

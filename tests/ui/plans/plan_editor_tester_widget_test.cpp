@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "plans/plan_editor_widget.h"
+#include "ui/plans/plan_editor_widget.h"
 #include "plans/plan_tester.h"
 #include "store/database.h"
 #include "store/plan_store.h"

@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "plans/plan_editor_widget.h"
+#include "ui/plans/plan_editor_widget.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 

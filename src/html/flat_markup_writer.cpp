@@ -1,4 +1,4 @@
-#include "monitor/flat_markup_writer.h"
+#include "html/flat_markup_writer.h"
 
 #include <utility>
 

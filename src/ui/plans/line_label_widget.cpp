@@ -1,4 +1,4 @@
-#include "plans/line_label_widget.h"
+#include "ui/plans/line_label_widget.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "monitor/rendered_text.h"
+#include "html/rendered_text.h"
 
 #include <gumbo.h>
 

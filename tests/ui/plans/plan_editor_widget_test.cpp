@@ -1,6 +1,6 @@
 // The plan editor window: its controls, what 新建 and 修改 fill in, the save with its checks and
 // messages, and the help shown as the focus moves through the fields.
-#include "plans/plan_editor_widget.h"
+#include "ui/plans/plan_editor_widget.h"
 
 #include <gtest/gtest.h>
 

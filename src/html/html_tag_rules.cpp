@@ -1,4 +1,4 @@
-#include "monitor/html_tag_rules.h"
+#include "html/html_tag_rules.h"
 
 namespace marl {
 

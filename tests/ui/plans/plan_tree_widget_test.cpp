@@ -1,5 +1,5 @@
 // The plan tree: reload from the store and the settings, check marks, the menu and its commands.
-#include "plans/plan_tree_widget.h"
+#include "ui/plans/plan_tree_widget.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "monitor/rendered_text.h"
+#include "html/rendered_text.h"
 
 namespace marl {
 

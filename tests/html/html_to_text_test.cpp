@@ -1,4 +1,4 @@
-#include "monitor/html_to_text.h"
+#include "html/html_to_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "plans/plan_editor_widget.h"
+#include "ui/plans/plan_editor_widget.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,9 +16,9 @@
 #include <QTreeWidget>
 #include <utility>
 
-#include "plans/line_label_widget.h"
+#include "ui/plans/line_label_widget.h"
 #include "plans/plan_field_help.h"
-#include "plans/tab_control_widget.h"
+#include "ui/plans/tab_control_widget.h"
 #include "text/text_ops.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"

@@ -1,4 +1,4 @@
-#include "plans/plan_tree_widget.h"
+#include "ui/plans/plan_tree_widget.h"
 
 #include <QLineEdit>
 #include <QMenu>

@@ -8,10 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "monitor/flat_markup_writer.h"
-#include "monitor/html_tag_rules.h"
-#include "monitor/html_tokenizer.h"
-#include "monitor/rendered_text.h"
+#include "html/flat_markup_writer.h"
+#include "html/html_tag_rules.h"
+#include "html/html_tokenizer.h"
+#include "html/rendered_text.h"
 
 namespace marl {
 

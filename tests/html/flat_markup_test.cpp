@@ -1,6 +1,6 @@
 // Large title fragments go through our own tokenizer before the HTML parser sees them. These tests
 // hold that path to the parser's own reading: the same fragments must give the same title both ways.
-#include "monitor/flat_markup.h"
+#include "html/flat_markup.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/html_to_text.h"
+#include "html/html_to_text.h"
 #include "text/gbk_codec.h"
 
 namespace marl {
