@@ -76,77 +76,99 @@ void FlatMarkupBuilder::OnStart(const HtmlToken& token) {
         return;
     }
     if (Top(GUMBO_TAG_SELECT) >= 0) return OnSelectStart(token, tag);
+    if (!CloseBeforeStart(token, tag, hidden)) return;
+    OpenElement(token, tag, hidden);
+}
+
+// What a start tag does to the elements already open, before its own element is made. False when
+// the tag makes no element of its own (dropped, or a break written at once).
+bool FlatMarkupBuilder::CloseBeforeStart(const HtmlToken& token, GumboTag tag, bool hidden) {
     // clang-format off
     switch (tag) {
         case GUMBO_TAG_HTML: case GUMBO_TAG_BODY: case GUMBO_TAG_HEAD: case GUMBO_TAG_FRAME: case GUMBO_TAG_FRAMESET:
-            return;
+            return false;
         case GUMBO_TAG_CAPTION: case GUMBO_TAG_COL: case GUMBO_TAG_COLGROUP: case GUMBO_TAG_TBODY: case GUMBO_TAG_TD:
         case GUMBO_TAG_TFOOT: case GUMBO_TAG_TH: case GUMBO_TAG_THEAD: case GUMBO_TAG_TR:
             if (Top(GUMBO_TAG_TABLE) >= 0) OnTableStart(token, tag);  // outside a table they are dropped
-            return;
+            return false;
         case GUMBO_TAG_TABLE:
             // A table straight inside a table (not inside a cell) closes the first one.
             if (Top(GUMBO_TAG_TABLE) >= 0 && TopOf(kCellLike) < Top(GUMBO_TAG_TABLE)) PopThrough(Top(GUMBO_TAG_TABLE));
             ClosePInButtonScope();
-            break;
+            return true;
         case GUMBO_TAG_H1: case GUMBO_TAG_H2: case GUMBO_TAG_H3: case GUMBO_TAG_H4: case GUMBO_TAG_H5:
         case GUMBO_TAG_H6:
             ClosePInButtonScope();
             if (!stack_.empty() && (stack_.back().groups & GroupBit(kHeading))) PopOne();
-            break;
-        case GUMBO_TAG_PRE: case GUMBO_TAG_LISTING: case GUMBO_TAG_PLAINTEXT:
-            ClosePInButtonScope();
-            break;
-        case GUMBO_TAG_LI: {
-            const int li = Top(GUMBO_TAG_LI);
-            if (li >= 0 && li >= TopOf(kListStop)) PopThrough(li);
-            ClosePInButtonScope();
-            break;
-        }
-        case GUMBO_TAG_DD: case GUMBO_TAG_DT: {
-            const int item = std::max(Top(GUMBO_TAG_DD), Top(GUMBO_TAG_DT));
-            if (item >= 0 && item >= TopOf(kListStop)) PopThrough(item);
-            ClosePInButtonScope();
-            break;
-        }
+            return true;
+        case GUMBO_TAG_LI: case GUMBO_TAG_DD: case GUMBO_TAG_DT:
+            CloseListItem(tag);
+            return true;
+        case GUMBO_TAG_BUTTON: case GUMBO_TAG_A: case GUMBO_TAG_NOBR: case GUMBO_TAG_OPTION: case GUMBO_TAG_OPTGROUP:
+            CloseSameKind(tag);
+            return true;
+        case GUMBO_TAG_HR: case GUMBO_TAG_BR:
+            OnBreakStart(tag, hidden);
+            return false;
+        case GUMBO_TAG_SVG: case GUMBO_TAG_MATH:
+            return !token.self_closing;
+        default:
+            // <pre>, <listing>, <plaintext> and <xmp> close a paragraph as the other blocks do.
+            if (ClosesParagraph(tag) || tag == GUMBO_TAG_PRE || tag == GUMBO_TAG_LISTING ||
+                tag == GUMBO_TAG_PLAINTEXT || tag == GUMBO_TAG_XMP) {
+                ClosePInButtonScope();
+            }
+            return true;
+    }
+    // clang-format on
+}
+
+// A new list item closes the open one of its kind (li; dd or dt) unless a list boundary lies between.
+void FlatMarkupBuilder::CloseListItem(GumboTag tag) {
+    const int item = tag == GUMBO_TAG_LI ? Top(GUMBO_TAG_LI) : std::max(Top(GUMBO_TAG_DD), Top(GUMBO_TAG_DT));
+    if (item >= 0 && item >= TopOf(kListStop)) PopThrough(item);
+    ClosePInButtonScope();
+}
+
+// Elements that may not hold one of their own kind: a second one closes the first.
+void FlatMarkupBuilder::CloseSameKind(GumboTag tag) {
+    switch (tag) {
         case GUMBO_TAG_BUTTON: {
             const int button = Top(GUMBO_TAG_BUTTON);
             if (button >= 0 && button >= TopOf(kScope)) PopThrough(button);
-            break;
+            return;
         }
         case GUMBO_TAG_A:
             EndFormatting(tag);  // a link inside a link closes the first one
-            break;
+            return;
         case GUMBO_TAG_NOBR: {
             const int open = Top(tag);
             if (open >= 0 && open >= TopOf(kScope)) {
                 Reopen();
                 EndFormatting(tag);
             }
-            break;
+            return;
         }
-        case GUMBO_TAG_OPTION: case GUMBO_TAG_OPTGROUP:
+        default:  // option, optgroup
             if (CurrentIs(GUMBO_TAG_OPTION)) PopOne();
-            break;
-        case GUMBO_TAG_HR:
-            ClosePInButtonScope();
-            if (Shown() && !hidden) writer_.SoftBreak();
             return;
-        case GUMBO_TAG_BR:
-            Reopen();
-            if (Shown() && !hidden) writer_.HardBreak();
-            return;
-        case GUMBO_TAG_SVG: case GUMBO_TAG_MATH:
-            if (token.self_closing) return;
-            break;
-        case GUMBO_TAG_XMP:
-            ClosePInButtonScope();
-            break;
-        default:
-            if (ClosesParagraph(tag)) ClosePInButtonScope();
-            break;
     }
-    // clang-format on
+}
+
+// <hr> and <br> make no element to keep: they only break the shown text.
+void FlatMarkupBuilder::OnBreakStart(GumboTag tag, bool hidden) {
+    if (tag == GUMBO_TAG_HR) {
+        ClosePInButtonScope();
+        if (Shown() && !hidden) writer_.SoftBreak();
+        return;
+    }
+    Reopen();
+    if (Shown() && !hidden) writer_.HardBreak();
+}
+
+// Makes the element of a start tag: reopens the formatting elements it needs, pushes it, and tells
+// the tokenizer how to read the content of the elements whose content is not markup.
+void FlatMarkupBuilder::OpenElement(const HtmlToken& token, GumboTag tag, bool hidden) {
     if (ReopensFormatting(tag)) Reopen();
     if (IsVoid(tag)) return;
     Push(token.name, tag, hidden);

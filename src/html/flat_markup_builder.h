@@ -45,6 +45,11 @@ class FlatMarkupBuilder {
 
     // Tree building.
     void OnStart(const HtmlToken& token);
+    bool CloseBeforeStart(const HtmlToken& token, GumboTag tag, bool hidden);
+    void CloseListItem(GumboTag tag);
+    void CloseSameKind(GumboTag tag);
+    void OnBreakStart(GumboTag tag, bool hidden);
+    void OpenElement(const HtmlToken& token, GumboTag tag, bool hidden);
     void OnSelectStart(const HtmlToken& token, GumboTag tag);
     void OnTableStart(const HtmlToken& token, GumboTag tag);
     void OnEnd(const HtmlToken& token);
