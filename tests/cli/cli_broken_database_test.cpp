@@ -104,8 +104,10 @@ TEST(CliBrokenDatabaseTest, AnEmptyPlanTableIsNoFailure) {
     EXPECT_EQ(json.code, 0);
     EXPECT_TRUE(json.out.empty()) << json.out;
 
-    const CliResult pass = RunCli({"pass", "--dir", d, "1"});  // nothing at position 1: nothing to do
-    EXPECT_EQ(pass.code, 0) << pass.err;
+    // No plan at position 1: the position named is a mistake, and the list was read.
+    const CliResult pass = RunCli({"pass", "--dir", d, "1"});
+    EXPECT_EQ(pass.code, 2) << pass.err;
+    EXPECT_EQ(pass.err, "marltips-cli: pass: no plan at position 1\n");
     EXPECT_TRUE(pass.out.empty()) << pass.out;
 }
 

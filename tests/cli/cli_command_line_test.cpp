@@ -76,20 +76,52 @@ TEST_F(CliCommandLineTest, EveryCommandRefusesWhatItDoesNotKnowAndChangesNothing
         {{"plans", "--dir", d, "--json"}, "--dir", {}},
         {{"save", "--dir", d, "--name", "a", "--url", "b", "--encoding", "gbk"},
          "--name",
-         {{"--encoding", "latin1"}, {"--row-value", "2"}, {"--position", "x"}, {"--prefix", emoji}}},
-        {{"delete", "--dir", d, "8"}, "--dir", {{"10"}, {"--json", "0x8"}}},
-        {{"fetch", "--url", nowhere}, "--post", {{"--encoding", "auto"}, {"--header", emoji}}},
+         {{"--encoding", "latin1"},
+          {"--row-value", "2"},
+          {"--position", "x"},
+          {"--prefix", emoji},
+          {"--name", "b"},  // given twice: which name was meant?
+          {"--position", "1", "--position=1"}}},
+        {{"delete", "--dir", d, "8"}, "--dir", {{"10"}, {"--json", "0x8"}, {"--dir", d}}},
+        {{"fetch", "--url", nowhere},
+         "--post",
+         {{"--encoding", "auto"},
+          {"--header", emoji},
+          {"--url", nowhere},
+          {"--encoding", "gbk", "--encoding", "gbk"}}},
         {{"test", "--url", nowhere},
          "--area",
-         {{"--mode", "4"}, {"--encoding", "big5"}, {"--row-value", "0"}, {"--must", emoji}}},
-        {{"pass", "--dir", d, "1"}, "--passes", {{"--passes", "-1"}, {"0"}}},
-        {{"watch", "--dir", d, "1"}, "--dir", {{"0"}, {"--passes", "2"}}},
+         {{"--mode", "4"},
+          {"--encoding", "big5"},
+          {"--row-value", "0"},
+          {"--must", emoji},
+          {"--mode", "1", "--mode", "2"}}},
+        // Two plans are stored: position 3 holds none.
+        {{"pass", "--dir", d, "1"},
+         "--passes",
+         {{"--passes", "-1"}, {"0"}, {"3"}, {"2", "3"}, {"--passes", "1", "--passes", "2"}}},
+        {{"watch", "--dir", d, "1"}, "--dir", {{"0"}, {"--passes", "2"}, {"3"}, {"--dir", d}}},
     };
     std::vector<Args> refused = {
-        {"delete-all", "--dir", d},                             // no such command
-        {"--dir", d, "plans"},                                  // an option before the command
-        {"plans", "--dir", d, "init"}, {"delete", "--dir", d},  // no id
+        {"delete-all", "--dir", d},  // no such command
+        {"--dir", d, "plans"},       // an option before the command
+        {"plans", "--dir", d, "init"},
+        {"delete", "--dir", d},  // no id
         {"help", "nothing"},
+        // Help or the version asked for beside words nobody knows: the mistake comes first.
+        {"nosuchcommand", "--help"},
+        {"--help", "nosuchcommand"},
+        {"plans", "--bogus", "--help"},
+        {"--version", "extra"},
+        {"--version", "plans"},
+        {"--version", "--version"},
+        // An empty --dir would mean the program's folder.
+        {"init", "--dir", ""},
+        {"plans", "--dir="},
+        {"delete", "--dir", "", "8"},
+        {"pass", "--dir", "", "1"},
+        {"watch", "--dir", ""},
+        {"save", "--dir", "", "--name", "a", "--url", "b", "--encoding", "gbk"},
     };
     for (const Command& c : commands) {
         // Before, an unknown option took the word after it along and the command went on:
@@ -136,6 +168,14 @@ TEST_F(CliCommandLineTest, RefusalsNameTheWordThatWasNotUnderstood) {
         {{"plans", "--dir"}, "plans: --dir"},
         {{"fetch", "--url", "u", "--encoding", "latin1"}, "fetch: --encoding: must be gbk|utf-8, not latin1"},
         {{"bogus"}, "unknown command bogus"},
+        {{"bogus", "--help"}, "unknown command bogus"},
+        {{"--version", "extra"}, "unknown command extra"},
+        {{"--version", "plans"}, "--version takes nothing else"},
+        {{"plans", "--dir", Dir(), "--dir", Dir()}, "plans: --dir given more than once"},
+        {{"save", "--name=a", "--name", "b"}, "save: --name given more than once"},
+        {{"pass", "--dir", ""}, "pass: --dir: must not be empty"},
+        {{"pass", "--dir", Dir(), "1", "3", "2"}, "pass: no plan at position 3"},
+        {{"watch", "--dir", Dir(), "9"}, "watch: no plan at position 9"},
     };
     for (const Case& c : cases) {
         const CliResult run = RunCli(c.args);
@@ -143,16 +183,16 @@ TEST_F(CliCommandLineTest, RefusalsNameTheWordThatWasNotUnderstood) {
     }
 }
 
-TEST_F(CliCommandLineTest, NumbersAreDecimalAndRepeatedOptionsKeepTheLast) {
+TEST_F(CliCommandLineTest, NumbersAreDecimalAndValuesMayFollowAnEqualsSign) {
     // Leading zeros do not make a number octal: 010 is plan 10.
     const CliResult deleted = RunCli({"delete", "--dir", Dir(), "010", "--json"});
     ASSERT_EQ(deleted.code, 0) << deleted.err;
     EXPECT_EQ(deleted.JsonLines().at(0)["sql"], "DELETE FROM \"rule\" WHERE ((\"id\" = '10'));");
     EXPECT_EQ(StoredIds(), std::vector<std::string>{"8"});
 
-    // --name=VALUE works as --name VALUE; the last of a repeated option counts; --position 01 is 1.
-    const CliResult saved = RunCli({"save", "--dir", Dir(), "--position", "01", "--name=first", "--name",
-                                    "last", "--url", "u", "--encoding", "UTF-8", "--row-value", "-1"});
+    // --name=VALUE works as --name VALUE; --position 01 is 1. (A repeated option is refused, above.)
+    const CliResult saved = RunCli({"save", "--dir", Dir(), "--position", "01", "--name=last", "--url", "u",
+                                    "--encoding", "UTF-8", "--row-value", "-1"});
     ASSERT_EQ(saved.code, 0) << saved.err;
     EXPECT_EQ(test::RawSqlite(DbPath()).Column("SELECT name || ' ' || code || ' ' || url_key_i FROM rule"),
               std::vector<std::string>{"last 2 -1"});

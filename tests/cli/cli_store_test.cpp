@@ -5,13 +5,17 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli_runner.h"
 #include "store/database.h"
 #include "store/plan_store.h"
+#include "store/raw_sqlite.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 
@@ -292,9 +296,77 @@ TEST_F(CliStoreTest, DeleteReportsItsStatementAndFailure) {
         ASSERT_TRUE(db.ExecuteSql("CREATE TABLE info (url)"));
     }
     const CliRun failed = Run({"delete", "1", "--json"});
-    EXPECT_EQ(failed.code, 0);  // finished; the record carries the failure
+    EXPECT_EQ(failed.code, 3);  // the record carries the failure, and so does the exit code
     ASSERT_EQ(failed.JsonLines().size(), 1u);
     EXPECT_EQ(failed.JsonLines()[0]["ok"], false);
+}
+
+// A statement the database refuses is a failure a script must see: ok:false and exit 3, never 0.
+TEST_F(CliStoreTest, SaveAndDeleteThatTheDatabaseRefusesExitWithThree) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;  // builds the file at the path
+        bool read_only = false;                        // the file's mode forbids writing
+        bool locked = false;  // another program holds the write lock beyond the busy time
+    };
+    const auto ours = [](const std::string& db) {
+        test::CreateDatabaseFile(db);
+        test::RawSqlite(db).Exec(
+            "INSERT INTO rule (id, name, url, code, part, url_key_i) VALUES (1, 'p', 'u', '2', '[*]', '1')");
+    };
+    const Case cases[] = {
+        {"zero-length file", [](const std::string& db) { WriteFileBytes(db, ""); }},
+        {"another program's database",
+         [](const std::string& db) {
+             WriteFileBytes(db, "");
+             test::RawSqlite(db).Exec("CREATE TABLE notes (id INTEGER PRIMARY KEY, text)");
+         }},
+        {"read-only file", ours, true},
+        {"locked", ours, false, true},
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {"save", "--json", "--name", "a", "--url", "b", "--encoding", "gbk"},
+        {"save", "--name", "a", "--url", "b", "--encoding", "gbk"},
+        {"delete", "1", "--json"},
+        {"delete", "1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        const std::string db = dir.File("marltips.db");
+        c.make(db);
+        if (c.read_only) {
+            ::chmod(db.c_str(), 0444);
+            if (::geteuid() == 0) {
+                ::chmod(dir.path().c_str(), 0755);
+                if (const std::string why = WhyNobodyCannotReach(dir.path().string()); !why.empty()) {
+                    std::cout << "read-only case skipped: " << why << "\n";
+                    continue;
+                }
+            }
+        }
+        // Read before the lock is taken: closing any descriptor of the file drops this process's locks.
+        const std::string before = ReadFileBytes(db);
+        std::optional<test::RawSqlite> other_program;
+        if (c.locked) {
+            other_program.emplace(db);
+            other_program->Exec("BEGIN EXCLUSIVE");
+        }
+        for (const auto& command : commands) {
+            const std::string label = command[0] + " " + command[1];
+            const CliRun run = Run(command, c.read_only, dir.path().string());
+            EXPECT_EQ(run.code, 3) << label << "\n" << run.out << run.err;
+            EXPECT_EQ(test::LineCount(run.err), 1) << label << "\n" << run.err;
+            if (command[1] == "--json" || command[2] == "--json") {
+                ASSERT_EQ(run.JsonLines().size(), 1u) << label << "\n" << run.out;
+                EXPECT_EQ(run.JsonLines()[0]["ok"], false) << label;
+            } else {
+                EXPECT_NE(run.out.find("失败"), std::string::npos) << label << "\n" << run.out;
+            }
+        }
+        if (other_program) other_program->Exec("ROLLBACK");
+        EXPECT_TRUE(ReadFileBytes(db) == before) << "the file changed";
+    }
 }
 
 }  // namespace

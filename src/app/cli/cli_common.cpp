@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/cli/cli_commands.h"
+#include "app/cli/terminal_text.h"
 #include "store/database.h"
 #include "store/plan_store.h"
 #include "text/gbk_codec.h"
@@ -30,11 +31,13 @@ bool OpenStoreDatabase(const std::string& dir, Database& db) {
     const std::string path = DatabasePath(dir);
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
-        std::cerr << "marltips-cli: database missing: " << path << " (run init)\n";
+        std::cerr << "marltips-cli: database missing: " << EscapeForTerminal(path, LineBreaks::kEscape)
+                  << " (run init)\n";
         return false;
     }
     if (!db.Open(path)) {
-        std::cerr << "marltips-cli: cannot open the database: " << path << "\n";
+        std::cerr << "marltips-cli: cannot open the database: "
+                  << EscapeForTerminal(path, LineBreaks::kEscape) << "\n";
         return false;
     }
     return true;
@@ -56,7 +59,9 @@ std::string ToUtf8(const Text& gbk) {
 }
 
 int UsageError(const std::string& message) {
-    std::cerr << "marltips-cli: " << message << "\n";
+    // The message may repeat what was typed, control characters and line breaks included; it stays
+    // one line.
+    std::cerr << "marltips-cli: " << EscapeForTerminal(message, LineBreaks::kEscape) << "\n";
     return kExitUsage;
 }
 
@@ -66,7 +71,9 @@ void EmitJson(const nlohmann::ordered_json& record) {
               << std::flush;
 }
 
-void EmitLine(const std::string& utf8_line) { std::cout << utf8_line << "\n" << std::flush; }
+void EmitLine(const std::string& utf8_line) {
+    std::cout << EscapeForTerminal(utf8_line) << "\n" << std::flush;
+}
 
 Text HeaderText(const std::vector<Text>& lines, bool default_headers) {
     Text text = default_headers ? DefaultHeaderBlock() : Text();

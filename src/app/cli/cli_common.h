@@ -34,12 +34,13 @@ bool LoadPlanList(Database& db, SharedPlanList& plans);
 // GBK to UTF-8 for output; characters that cannot be read come out as U+FFFD.
 std::string ToUtf8(const Text& gbk);
 
-// Prints a usage error on stderr and returns kExitUsage.
+// Prints a usage error on stderr, its control characters escaped, and returns kExitUsage.
 int UsageError(const std::string& message);
 // One JSON Lines record on stdout, flushed at once so that a pipe sees it as it happens.
 // Fields keep the order in which the record lists them.
 void EmitJson(const nlohmann::ordered_json& record);
-// One line for people on stdout, flushed.
+// One line for people on stdout, flushed. Every human line goes through here, so that a title or page
+// text can never reach the terminal as raw control characters (EscapeForTerminal); line breaks stay.
 void EmitLine(const std::string& utf8_line);
 
 }  // namespace marl::cli

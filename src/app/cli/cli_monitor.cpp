@@ -153,6 +153,13 @@ int RunMonitorCommand(const MonitorOptions& options, bool forever) {
     }
     SharedPlanList plans;
     if (!LoadPlanList(db, plans)) return kExitDatabase;
+    for (const int32_t position : positions) {
+        // Asked for by number: a plan that is not there is a mistake, not an empty pass.
+        if (plans.Get()->At(position) == nullptr) {
+            return UsageError(std::string(forever ? "watch" : "pass") + ": no plan at position " +
+                              std::to_string(position));
+        }
+    }
     const SettingsFile settings(SettingsPath(options.dir));
     if (positions.empty()) {
         static const Text kCheckedKey = Gbk("自动勾选");

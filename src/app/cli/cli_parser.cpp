@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <climits>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,13 +16,17 @@ namespace {
 
 constexpr char kProgram[] = "marltips-cli";
 constexpr char kExitCodes[] =
-    "Exit codes: 0 done (also when nothing was new), 2 usage error, 3 database missing or not openable.";
+    "Exit codes: 0 done (also when nothing was new), 2 usage error, 3 database missing or not openable "
+    "(also when it refused a save or delete).";
 
 // The options several commands share, each declared once so that names and help texts agree.
 
 void AddDir(CLI::App& command, std::string& dir) {
+    // An empty value would quietly mean the program's folder: a script whose variable came out empty
+    // must not work on the database beside the executable.
     command
         .add_option("--dir", dir, "folder of marltips.db and marltips.ini (default: the program's folder)")
+        ->check(NotEmpty())
         ->type_name("DIR");
 }
 
@@ -109,8 +114,9 @@ struct CommandLine {
 
 CommandLine::CommandLine() {
     app.option_defaults()->always_capture_default();
-    // A repeated option keeps its last value, as the usual Unix tools do.
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    // An option that takes one value is refused when given twice: which of the two was meant cannot be
+    // known. (Flags may repeat; --header and positions collect every value.)
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::Throw);
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string(kProgram) + " " + MARL_VERSION);
     app.footer(kExitCodes);
@@ -239,15 +245,38 @@ std::string OneLine(std::string text) {
     return text;
 }
 
-// Why the command line was refused. A word the command does not know is named first, even when a
-// value after it failed too: in "delete --dri D 3" the mistake is --dri, not the D that followed it.
-std::string Reason(const CLI::App& command, const CLI::ParseError& error) {
+// The first word of the command line that `command` did not know, as a reason; none when it knew all.
+std::optional<std::string> UnknownWord(const CLI::App& command) {
     std::vector<std::string> unknown = command.remaining();
     std::erase(unknown, "--");  // the end-of-options mark itself
-    if (unknown.empty()) return OneLine(error.what());
+    if (unknown.empty()) return std::nullopt;
     const std::string& word = unknown.front();
     if (word.size() > 1 && word[0] == '-') return "unknown option " + word;
     return (command.get_parent() == nullptr ? "unknown command " : "unexpected argument ") + word;
+}
+
+// Why the command line was refused. A word the command does not know is named first, even when a
+// value after it failed too: in "delete --dri D 3" the mistake is --dri, not the D that followed it.
+std::string Reason(const CLI::App& command, const CLI::ParseError& error) {
+    if (auto word = UnknownWord(command)) return *word;
+    for (const CLI::Option* option : command.get_options()) {
+        if (option->get_multi_option_policy() == CLI::MultiOptionPolicy::Throw && option->count() > 1)
+            return option->get_name() + " given more than once";
+    }
+    return OneLine(error.what());
+}
+
+// Why a command line that asked for help or the version must be refused instead; empty when it may
+// be answered. The help of a command that does not exist, or of a line with words nobody knows, would
+// tell a script that all is well.
+std::optional<std::string> RefusedAnswer(const CLI::App& app, bool version, int argc) {
+    const auto commands = app.get_subcommands();
+    const CLI::App& command = commands.empty() ? app : *commands.front();
+    const std::string where = commands.empty() ? "" : command.get_name() + ": ";
+    if (auto word = UnknownWord(command)) return where + *word;
+    if (auto word = UnknownWord(app)) return *word;
+    if (version && argc != 2) return std::string("--version takes nothing else");
+    return std::nullopt;
 }
 
 }  // namespace
@@ -261,10 +290,14 @@ int RunCommandLine(int argc, char** argv) {
     try {
         line.app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
+        if (const auto refused = RefusedAnswer(line.app, false, argc))
+            return UsageError(*refused + " (see --help)");
         // The help of the command being parsed, or of the whole program.
         std::cout << line.app.help("", CLI::AppFormatMode::All);
         return kExitOk;
     } catch (const CLI::CallForVersion& version) {
+        if (const auto refused = RefusedAnswer(line.app, true, argc))
+            return UsageError(*refused + " (see --help)");
         std::cout << version.what() << "\n";
         return kExitOk;
     } catch (const CLI::ParseError& error) {

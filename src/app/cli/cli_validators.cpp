@@ -34,6 +34,12 @@ CLI::Validator DecimalNumber() {
         "", "DECIMAL");
 }
 
+CLI::Validator NotEmpty() {
+    return CLI::Validator(
+        [](std::string& value) -> std::string { return value.empty() ? "must not be empty" : ""; }, "",
+        "NOT EMPTY");
+}
+
 CLI::Validator Choice(const std::vector<std::string>& choices) {
     std::string listed;
     for (const std::string& choice : choices) listed += (listed.empty() ? "" : "|") + choice;

@@ -16,6 +16,9 @@ CLI::Validator GbkText();
 // converted, because the converter would otherwise read "010" as octal and "0x10" as hexadecimal.
 CLI::Validator DecimalNumber();
 
+// Any text but the empty one.
+CLI::Validator NotEmpty();
+
 // One of `choices` (lower case), given in any case; "utf8" counts as "utf-8". The value becomes the
 // choice as listed.
 CLI::Validator Choice(const std::vector<std::string>& choices);

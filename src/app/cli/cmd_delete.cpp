@@ -21,8 +21,10 @@ int RunDelete(const DeleteOptions& options) {
         EmitLine(ToUtf8(Gbk("删除失败！SQL：\r\n") + result.sql));
     }
     if (!result.ok) {
-        // The record says ok:false; the exit code stays 0 as for every finished command.
+        // The database refused the statement (read-only, not ours, locked too long): the record says
+        // ok:false, and the exit code tells a script that nothing was deleted.
         std::cerr << "marltips-cli: the statement failed\n";
+        return kExitDatabase;
     }
     return kExitOk;
 }

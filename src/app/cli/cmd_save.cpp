@@ -76,9 +76,10 @@ int RunSave(const SaveOptions& options) {
     const SubmitOutcome outcome = SubmitPlan(form, id, store);
     Report(options, outcome);
     if (outcome.status != SubmitOutcome::kSaved) {
-        // The record says ok:false; the exit code stays 0 as for every finished command.
+        // The database refused the statement (read-only, not ours, locked too long): the record says
+        // ok:false, and the exit code tells a script that nothing was saved.
         std::cerr << "marltips-cli: the statement failed\n";
-        return kExitOk;
+        return kExitDatabase;
     }
     // The editor reloads the list after a successful save. The plan is stored either way, but a list
     // that can no longer be read must not pass unnoticed.
