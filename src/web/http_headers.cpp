@@ -1,6 +1,7 @@
 #include "web/http_headers.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "text/text_ops.h"
 
@@ -105,6 +106,7 @@ RequestHeaderLines ToRequestHeaderLines(std::string_view completed_header_text, 
     bool has_content_type = false;
     ForEachLine(completed_header_text, [&](std::string_view line) {
         if (line.empty()) return;
+        Text entry;
         const size_t colon = line.find(':');
         if (colon != std::string_view::npos) {
             const std::string_view name = line.substr(0, colon);
@@ -114,15 +116,15 @@ RequestHeaderLines ToRequestHeaderLines(std::string_view completed_header_text, 
             // The client library drops a header whose value is blank; written "name;" it sends
             // "name:" with nothing after it, as the plan asked.
             if (IsBlank(line.substr(colon + 1))) {
-                result.lines.push_back(Text(name) + ";");
-                return;
+                entry = Text(name) + ";";
             }
         }
+        if (entry.empty()) entry = line;
         // A lone CR or LF would still end the line for many servers, and what follows would arrive as
         // a header of its own: inside a line it is sent as a space.
-        Text& sent = result.lines.emplace_back(line);
         std::replace_if(
-            sent.begin(), sent.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+            entry.begin(), entry.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        result.lines.push_back(std::move(entry));
     });
     // A blank entry keeps the library from adding a header of its own that the site would not
     // otherwise get.
