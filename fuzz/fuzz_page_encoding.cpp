@@ -1,6 +1,7 @@
 // The page decoders and the GBK codec under them: any bytes a server sends, in either direction,
 // with the documented relations between the strict, lossy and zero-cutting forms.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,8 +35,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Cutting at the first zero byte first must give what converting everything and cutting gives.
     const std::string from_utf8 = marl::Utf8ToGbk(bytes);
-    const std::string cut_after(marl::UpToZero(marl::Utf8ToGbkLossy(bytes)));
+    const std::string cut_after(marl::UpToZero(marl::Utf8ToGbkReferences(bytes)));
     Check(from_utf8 == cut_after, "Utf8ToGbk differs from converting, then cutting", from_utf8, cut_after);
+
+    // Character references take the places where the lossy conversion puts "?", so where it put none
+    // the two agree; either way the result is valid GBK.
+    const std::string references = marl::Utf8ToGbkReferences(bytes);
+    const std::string lossy = marl::Utf8ToGbkLossy(bytes);
+    if (std::count(lossy.begin(), lossy.end(), '?') == std::count(bytes.begin(), bytes.end(), '?'))
+        Check(references == lossy, "references and \"?\" agree where nothing is missing", references, lossy);
+    Check(marl::GbkToUtf8Strict(references).has_value(), "the references form is valid GBK", references);
+
+    // Percent-encoding what is no GBK character gives valid GBK and leaves valid GBK as it is.
+    const std::string encoded = marl::PercentEncodeInvalidGbk(bytes);
+    Check(marl::GbkToUtf8Strict(encoded).has_value(), "percent-encoded bytes are valid GBK", encoded);
+    if (bytes.find('\xFF') == std::string_view::npos && marl::GbkToUtf8Strict(bytes))
+        Check(encoded == bytes, "valid GBK is left as it is", encoded);
 
     Check(marl::DetectPageEncoding(bytes) == ReferenceEncoding(bytes), "DetectPageEncoding", bytes);
 

@@ -8,6 +8,7 @@
 #include "html/html_to_text.h"
 #include "monitor/record_article.h"
 #include "monitor/status_log.h"
+#include "text/gbk_codec.h"
 #include "text/text_ops.h"
 #include "web/page_fetcher.h"
 
@@ -92,8 +93,11 @@ void ProcessPlan(const MonitorContext& context, int32_t position) {
 
         ArticleRecorder recorder(context, *plan, position);
         for (const Candidate& candidate : candidates) {
+            // A GBK page's link may hold bytes that are no GBK character: they go percent-encoded, as
+            // a browser sends them, so the stored address is text every reader can convert.
             // The title is made only for an article that turns out to be new.
-            recorder.Record(Text(candidate.link), [&candidate] { return HtmlToText(Text(candidate.title)); });
+            recorder.Record(PercentEncodeInvalidGbk(candidate.link),
+                            [&candidate] { return HtmlToText(Text(candidate.title)); });
         }
         recorder.Finish();
     } catch (const std::bad_alloc&) {

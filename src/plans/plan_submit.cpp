@@ -42,6 +42,9 @@ std::optional<Text> FailedSubmitCheck(const PlanForm& form) {
     if (form.code_index == kEncodingAuto) return Gbk("请选择网站编码");
     if (form.name.empty()) return Gbk("名称不能空");
     if (form.url.empty()) return Gbk("列表网址不能空");
+    // The address goes into the request's header lines, where a line break would start a header of
+    // its own.
+    if (form.url.find_first_of("\r\n") != Text::npos) return Gbk("列表网址不能含换行");
     return std::nullopt;
 }
 

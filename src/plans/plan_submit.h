@@ -30,7 +30,8 @@ PlanForm NewPlanForm();
 // user has to choose one before saving.
 PlanForm PlanFormOf(const PlanRecord& plan, int position);
 
-// The save's checks in their order: the message of the first that fails, nullopt when all pass.
+// The save's checks in their order: the message of the first that fails, nullopt when all pass. After
+// the encoding, the name and the address, an address holding CR or LF is refused.
 std::optional<Text> FailedSubmitCheck(const PlanForm& form);
 
 // The values UpsertPlan stores for the form.

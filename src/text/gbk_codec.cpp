@@ -6,6 +6,9 @@
 
 #include <iterator>
 #include <memory>
+#include <string>
+
+#include "text/text_ops.h"
 
 namespace marl {
 namespace {
@@ -27,21 +30,39 @@ void SubstituteEveryCharacter(const void*, UConverterFromUnicodeArgs* args, cons
     ucnv_cbFromUWriteSub(args, 0, err);
 }
 
+// A character GBK lacks becomes its decimal character reference ("&#128512;"), as browsers write
+// form data in legacy encodings; U+FFFD, which stands for bytes that were not UTF-8, and anything
+// that is not a character (a lone surrogate) become the substitution character.
+void ReferenceEveryCharacter(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
+                             UChar32 code_point, UConverterCallbackReason reason, UErrorCode* err) {
+    if (reason > UCNV_IRREGULAR) return;
+    *err = U_ZERO_ERROR;
+    if (reason != UCNV_UNASSIGNED || code_point == 0xFFFD || code_point < 0 || code_point > 0x10FFFF) {
+        ucnv_cbFromUWriteSub(args, 0, err);
+        return;
+    }
+    const std::string reference = "&#" + std::to_string(code_point) + ";";
+    ucnv_cbFromUWriteBytes(args, reference.data(), static_cast<int32_t>(reference.size()), 0, err);
+}
+
+enum class Mode { kStrict, kLossy, kReferences };
+
 // Opening a converter costs more than most conversions, so each thread keeps one per mode.
-UConverter* ThreadConverter(bool strict) {
-    thread_local ConverterPtr strict_conv;
-    thread_local ConverterPtr lossy_conv;
-    ConverterPtr& slot = strict ? strict_conv : lossy_conv;
+UConverter* ThreadConverter(Mode mode) {
+    thread_local ConverterPtr converters[3];
+    ConverterPtr& slot = converters[static_cast<int>(mode)];
     if (!slot) {
         UErrorCode err = U_ZERO_ERROR;
         ConverterPtr conv(ucnv_open(kGbkName, &err));
         if (U_FAILURE(err) || !conv) return nullptr;
-        if (strict) {
+        if (mode == Mode::kStrict) {
             ucnv_setToUCallBack(conv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
             ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
         } else {
             ucnv_setSubstChars(conv.get(), "?", 1, &err);
-            ucnv_setFromUCallBack(conv.get(), SubstituteEveryCharacter, nullptr, nullptr, nullptr, &err);
+            ucnv_setFromUCallBack(conv.get(),
+                                  mode == Mode::kLossy ? SubstituteEveryCharacter : ReferenceEveryCharacter,
+                                  nullptr, nullptr, nullptr, &err);
         }
         if (U_FAILURE(err)) return nullptr;
         slot = std::move(conv);
@@ -49,6 +70,8 @@ UConverter* ThreadConverter(bool strict) {
     ucnv_reset(slot.get());
     return slot.get();
 }
+
+Mode ModeFor(bool strict) { return strict ? Mode::kStrict : Mode::kLossy; }
 
 // The UTF-8 side of one-pass conversions; invalid sequences come out as U+FFFD, one for each maximal
 // ill-formed subsequence, as u_strFromUTF8WithSub gives them.
@@ -70,7 +93,7 @@ std::optional<std::u16string> GbkToU16(std::string_view gbk, bool strict) {
     std::u16string out;
     if (gbk.empty()) return out;
     const int32_t len = Length(gbk.size());
-    UConverter* conv = ThreadConverter(strict);
+    UConverter* conv = ThreadConverter(ModeFor(strict));
     if (len < 0 || !conv) return std::nullopt;
     out.resize(gbk.size());  // one GBK byte or pair never gives more than one UTF-16 unit per byte
     UErrorCode err = U_ZERO_ERROR;
@@ -85,7 +108,7 @@ std::optional<Text> U16ToGbk(std::u16string_view u16, bool strict) {
     Text out;
     if (u16.empty()) return out;
     const int32_t len = Length(u16.size());
-    UConverter* conv = ThreadConverter(strict);
+    UConverter* conv = ThreadConverter(ModeFor(strict));
     if (len < 0 || !conv || u16.size() > (INT32_MAX - 16) / 2) return std::nullopt;
     out.resize(u16.size() * 2 + 16);
     UErrorCode err = U_ZERO_ERROR;
@@ -140,13 +163,16 @@ std::optional<std::string> GbkToUtf8Strict(std::string_view gbk) {
     return U16ToUtf8(*u16);
 }
 
-Text Utf8ToGbkLossy(std::string_view utf8) {
-    // Straight from UTF-8 into GBK through a small pivot buffer: no UTF-16 copy of the whole text.
-    // Every UTF-8 sequence, and every invalid byte run, gives at most as many GBK bytes as it has, so
-    // the input's length is room enough; the loop only guards that assumption.
+namespace {
+
+// Straight from UTF-8 into GBK through a small pivot buffer: no UTF-16 copy of the whole text.
+// Every UTF-8 sequence, and every invalid byte run, gives at most as many GBK bytes as it has when
+// missing characters become "?", so the input's length is room enough; character references are
+// longer, and the loop grows the room when they need it.
+Text Utf8ToGbkWith(std::string_view utf8, Mode mode) {
     Text out;
     if (utf8.empty()) return out;
-    UConverter* gbk = ThreadConverter(false);
+    UConverter* gbk = ThreadConverter(mode);
     UConverter* source_conv = ThreadUtf8Converter();
     if (!gbk || !source_conv) return out;
     out.resize(utf8.size() + 16);
@@ -171,6 +197,40 @@ Text Utf8ToGbkLossy(std::string_view utf8) {
         break;
     }
     out.resize(written);
+    return out;
+}
+
+}  // namespace
+
+Text Utf8ToGbkLossy(std::string_view utf8) { return Utf8ToGbkWith(utf8, Mode::kLossy); }
+
+Text Utf8ToGbkReferences(std::string_view utf8) { return Utf8ToGbkWith(utf8, Mode::kReferences); }
+
+namespace {
+
+bool IsGbkTrail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
+
+}  // namespace
+
+Text PercentEncodeInvalidGbk(std::string_view gbk) {
+    Text out;
+    out.reserve(gbk.size());
+    for (size_t i = 0; i < gbk.size(); ++i) {
+        const auto b = static_cast<unsigned char>(gbk[i]);
+        if (b <= 0x80) {  // ASCII, and 0x80 the euro sign
+            out.push_back(gbk[i]);
+            continue;
+        }
+        const auto next = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+        if (b == 0xFF || !IsGbkTrail(next)) {
+            AppendPercentEncoded(out, b);  // the byte after it, if any, is looked at on its own
+            continue;
+        }
+        // The converter gives every pair of a lead and a trail byte a character (some in the private
+        // use area), so a well-formed pair is one.
+        out.append(gbk.substr(i, 2));
+        ++i;
+    }
     return out;
 }
 

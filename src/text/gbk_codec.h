@@ -20,6 +20,18 @@ std::optional<std::string> GbkToUtf8Strict(std::string_view gbk);
 Text Utf8ToGbkLossy(std::string_view utf8);
 std::string GbkToUtf8Lossy(std::string_view gbk);
 
+// Like Utf8ToGbkLossy, but a character GBK lacks becomes its decimal HTML character reference
+// ("&#128512;"), so that page text keeps links that differ only in such characters apart and they
+// can be read back; invalid UTF-8 still becomes "?".
+Text Utf8ToGbkReferences(std::string_view utf8);
+
+// The bytes with everything that is not a GBK character written as "%XX" (upper-case hex): a lead
+// byte without a trail byte after it (the byte after it is then looked at on its own), and 0xFF, which
+// the converter reads as a private-use character but browsers take for no character at all. Other
+// text comes back unchanged. A browser sends such bytes of a link the same way, and the result always
+// converts to UTF-8.
+Text PercentEncodeInvalidGbk(std::string_view gbk);
+
 // UTF-16 for the desktop widgets.
 std::u16string GbkToUtf16(std::string_view gbk);
 Text Utf16ToGbk(std::u16string_view utf16);

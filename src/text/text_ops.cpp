@@ -161,6 +161,13 @@ Text SqlQuote(std::string_view value) {
     return out;
 }
 
+void AppendPercentEncoded(Text& out, unsigned char byte) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out.push_back('%');
+    out.push_back(kHex[byte >> 4]);
+    out.push_back(kHex[byte & 0x0F]);
+}
+
 std::string_view UpToZero(std::string_view bytes) {
     const size_t z = bytes.find('\0');
     return z == std::string_view::npos ? bytes : bytes.substr(0, z);

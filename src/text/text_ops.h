@@ -49,6 +49,9 @@ Text SqlEscape(std::string_view value);
 // The value as an SQL string literal: a single quote, SqlEscape(value), a single quote.
 Text SqlQuote(std::string_view value);
 
+// Appends the byte as "%XX" with upper-case hex digits, as addresses escape it.
+void AppendPercentEncoded(Text& out, unsigned char byte);
+
 // The text up to (not including) its first zero byte.
 std::string_view UpToZero(std::string_view bytes);
 

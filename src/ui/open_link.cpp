@@ -1,9 +1,9 @@
 #include "ui/open_link.h"
 
 #include <QDesktopServices>
+#include <QString>
 #include <QUrl>
 
-#include "ui/qt_text.h"
 #include "web/browsable_address.h"
 
 namespace marl::ui {
@@ -12,7 +12,7 @@ void OpenWebAddress(const Text& stored) {
     const auto address = BrowsableAddress(stored);
     if (!address) return;
     // Tolerant parsing: page links may hold spaces or characters that are not percent-encoded.
-    const QUrl url(ToQString(*address), QUrl::TolerantMode);
+    const QUrl url(QString::fromStdString(*address), QUrl::TolerantMode);
     if (!url.isValid()) return;
     QDesktopServices::openUrl(url);
 }

@@ -1,5 +1,8 @@
 #include "web/http_headers.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "text/text_ops.h"
 
 namespace marl {
@@ -27,6 +30,22 @@ bool IsBlank(std::string_view text) {
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != '\v') return false;
     }
     return true;
+}
+
+// An address as a header value: a line break in it would end the header and start another, so CR, LF
+// and the other control bytes go percent-encoded, as they go in the request line.
+Text AddressAsHeaderValue(std::string_view address) {
+    Text out;
+    out.reserve(address.size());
+    for (const char c : address) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            AppendPercentEncoded(out, b);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -75,7 +94,7 @@ Text CompleteHeaders(std::string_view header_text, std::string_view url, HttpMet
         text.append(kCrLf).append(name).append(" ").append(value);
     };
     add_if_missing("Accept:", "*/*");
-    add_if_missing("Referer:", url);
+    add_if_missing("Referer:", AddressAsHeaderValue(url));
     add_if_missing("Accept-Language:", "zh-cn");
     if (method == HttpMethod::kPost) add_if_missing("Content-Type:", "application/x-www-form-urlencoded");
     return text;
@@ -87,6 +106,7 @@ RequestHeaderLines ToRequestHeaderLines(std::string_view completed_header_text, 
     bool has_content_type = false;
     ForEachLine(completed_header_text, [&](std::string_view line) {
         if (line.empty()) return;
+        Text entry;
         const size_t colon = line.find(':');
         if (colon != std::string_view::npos) {
             const std::string_view name = line.substr(0, colon);
@@ -96,11 +116,15 @@ RequestHeaderLines ToRequestHeaderLines(std::string_view completed_header_text, 
             // The client library drops a header whose value is blank; written "name;" it sends
             // "name:" with nothing after it, as the plan asked.
             if (IsBlank(line.substr(colon + 1))) {
-                result.lines.push_back(Text(name) + ";");
-                return;
+                entry = Text(name) + ";";
             }
         }
-        result.lines.emplace_back(line);
+        if (entry.empty()) entry = line;
+        // A lone CR or LF would still end the line for many servers, and what follows would arrive as
+        // a header of its own: inside a line it is sent as a space.
+        std::replace_if(
+            entry.begin(), entry.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        result.lines.push_back(std::move(entry));
     });
     // A blank entry keeps the library from adding a header of its own that the site would not
     // otherwise get.

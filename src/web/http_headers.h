@@ -15,9 +15,9 @@ struct RequestHeaderLines {
     bool asks_for_encoding = false;  // an Accept-Encoding line is present: the body must be decoded
 };
 
-// Splits at CR LF; a line with a blank value becomes "name;" (sent as "name:"); when no line is named
-// Accept (or, for POST, Content-Type) a blank entry keeps the library from adding its own; "Expect:"
-// keeps it from waiting for "100 Continue".
+// Splits at CR LF; a CR or LF left inside a line becomes a space; a line with a blank value becomes
+// "name;" (sent as "name:"); when no line is named Accept (or, for POST, Content-Type) a blank entry
+// keeps the library from adding its own; "Expect:" keeps it from waiting for "100 Continue".
 RequestHeaderLines ToRequestHeaderLines(std::string_view completed_header_text, HttpMethod method);
 
 }  // namespace marl

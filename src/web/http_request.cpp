@@ -110,7 +110,6 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) 
 // 0x7F before the query (GBK names of pages), which the library would encode anyway. The query and
 // everything else are sent as written.
 std::string EscapePath(std::string_view path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(path.size());
     bool in_query = false;
@@ -118,9 +117,7 @@ std::string EscapePath(std::string_view path) {
         const auto b = static_cast<unsigned char>(c);
         in_query = in_query || c == '?';
         if (b <= 0x20 || b == 0x7F || (b >= 0x80 && !in_query)) {
-            out.push_back('%');
-            out.push_back(kHex[b >> 4]);
-            out.push_back(kHex[b & 0x0F]);
+            AppendPercentEncoded(out, b);
         } else {
             out.push_back(c);
         }

@@ -32,7 +32,9 @@ Text NormalizeHeaderNames(std::string_view header_text);
 Text PickAgent(std::string_view normalized_header_text);
 
 // Appends the default lines that are missing (Accept, Referer with the URL as given, Accept-Language,
-// and for POST Content-Type). "Missing" is a case-blind substring test over the whole text.
+// and for POST Content-Type). "Missing" is a case-blind substring test over the whole text. Control
+// bytes of the URL (CR and LF above all, which would start a header of their own) go into the Referer
+// percent-encoded, as the request line has them.
 Text CompleteHeaders(std::string_view header_text, std::string_view url, HttpMethod method);
 
 // One HTTP/1.1 exchange; returns the response body with any transfer coding removed. Goes straight to

@@ -13,7 +13,7 @@ Text Utf8ToGbk(std::string_view bytes) {
     // A zero byte is never part of a longer UTF-8 sequence, so cutting first gives the same text as
     // converting everything and cutting afterwards.
     try {
-        return Utf8ToGbkLossy(UpToZero(bytes));
+        return Utf8ToGbkReferences(UpToZero(bytes));
     } catch (const std::bad_alloc&) {
         return {};  // a page too large to convert counts as nothing received
     }

@@ -10,7 +10,9 @@ namespace marl {
 // A GBK page: the bytes as they are.
 Text BytesAsText(std::string_view bytes);
 
-// A UTF-8 page: converted to GBK. Invalid sequences and characters GBK lacks become "?".
+// A UTF-8 page: converted to GBK. A character GBK lacks becomes its character reference ("&#128512;"),
+// which keeps links apart that differ only in such characters and reads back as the character, in a
+// title as in an opened link; invalid sequences become "?".
 Text Utf8ToGbk(std::string_view bytes);
 
 enum class PageEncoding { kGbk, kUtf8 };

@@ -246,6 +246,10 @@ TEST_F(CliStoreTest, SaveChecksComeFirstAndInTheEditorsOrder) {
         {{"save", "--json", "--encoding", "gbk"}, "名称不能空"},
         {{"save", "--json", "--encoding", "gbk", "--name", "a"}, "列表网址不能空"},
         {{"save", "--json", "--encoding", "gbk", "--url", "b", "--name", ""}, "名称不能空"},
+        {{"save", "--json", "--encoding", "gbk", "--name", "a", "--url", "http://h/e\r\nX-Smuggled: yes"},
+         "列表网址不能含换行"},
+        {{"save", "--json", "--encoding", "utf-8", "--name", "a", "--url", "http://h/e\nb"},
+         "列表网址不能含换行"},
     };
     // No database at all: a failed check never gets that far.
     for (const Case& c : cases) {

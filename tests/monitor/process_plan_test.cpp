@@ -263,6 +263,37 @@ TEST_F(ProcessPlanTest, GbkAndUtf8PagesGiveTheSameGbkTitle) {
     EXPECT_EQ(Titles(), (std::vector<Text>{title, title}));
 }
 
+// Links that the conversion to GBK could merge or leave unreadable: each is stored apart, as text
+// every reader of the file can convert, and a second pass over the same page finds them all known.
+TEST_F(ProcessPlanTest, LinksGbkCannotHoldAsTheyStandAreStoredApartAndOnce) {
+    PlanRecord gbk_plan = Plan(1, "/gbk");
+    gbk_plan.code = "1";
+    gbk_plan.is_gbk = 1;
+    server_.SetPage(
+        "/gbk",
+        Anchor("/g/\xFF.html", "ff") + Anchor("/g/\xFE.html", "fe") + Anchor("/g/\xD6\xD0.html", Gbk("中")),
+        "text/html; charset=gbk");
+    server_.SetPage("/utf8",
+                    Anchor("/t/😀.html", "a😀") + Anchor("/t/😎.html", "b") + Anchor("/t/한국.html", "c"));
+    SetPlans({gbk_plan, Plan(2, "/utf8")});
+    ProcessPlan(context_, 1);
+    ProcessPlan(context_, 2);
+    const std::vector<std::string> stored = {
+        Gbk("1:/g/中.html"),          "1:/g/%FE.html",       "1:/g/%FF.html",
+        "2:/t/&#54620;&#44397;.html", "2:/t/&#128526;.html", "2:/t/&#128512;.html",
+    };
+    EXPECT_EQ(StoredUrls(), stored);
+    // Titles keep "?" for what GBK lacks.
+    EXPECT_EQ(Titles(), (std::vector<Text>{"a?", "b", "c", "ff", "fe", Gbk("中")}));
+
+    FakeMonitorUi second;
+    MonitorContext again{db_, plans_, second, clock_};
+    ProcessPlan(again, 1);
+    ProcessPlan(again, 2);
+    EXPECT_TRUE(second.Rows().empty());
+    EXPECT_EQ(StoredUrls(), stored);
+}
+
 TEST_F(ProcessPlanTest, PositionOutsideTheListIsSkippedSilently) {
     SetPlans({Plan(1, "/list")});
     for (const int32_t position : {0, -1, 2, 1000}) ProcessPlan(context_, position);

@@ -63,10 +63,19 @@ TEST(PlanFormTest, ChecksStopAtTheFirstFailureInTheirOrder) {
         std::optional<const char*> message;
     };
     const Case cases[] = {
-        {kEncodingAuto, "", "", "请选择网站编码"}, {kEncodingAuto, "n", "u", "请选择网站编码"},
-        {kEncodingGbk, "", "", "名称不能空"},      {kEncodingUtf8, "", "u", "名称不能空"},
-        {kEncodingGbk, "n", "", "列表网址不能空"}, {kEncodingGbk, " ", " ", std::nullopt},
+        {kEncodingAuto, "", "", "请选择网站编码"},
+        {kEncodingAuto, "n", "u", "请选择网站编码"},
+        {kEncodingGbk, "", "", "名称不能空"},
+        {kEncodingUtf8, "", "u", "名称不能空"},
+        {kEncodingGbk, "n", "", "列表网址不能空"},
+        {kEncodingGbk, " ", " ", std::nullopt},
         {kEncodingUtf8, "n", "u", std::nullopt},
+        // A line break in the address would become a header line of its own when it is sent.
+        {kEncodingGbk, "n", "http://h/echo\r\nX-Smuggled: yes", "列表网址不能含换行"},
+        {kEncodingUtf8, "n", "http://h/a\nb", "列表网址不能含换行"},
+        {kEncodingUtf8, "n", "http://h/a\r", "列表网址不能含换行"},
+        {kEncodingGbk, "", "http://h/a\r\n", "名称不能空"},
+        {kEncodingUtf8, "n", "http://h/a\tb c", std::nullopt},
     };
     for (const Case& c : cases) {
         PlanForm form;

@@ -130,6 +130,103 @@ TEST(GbkCodec, OnePassUtf8ConversionMatchesTheTwoStepOne) {
     EXPECT_EQ(Utf8ToGbkLossy(big), two_step(big));
 }
 
+TEST(GbkCodec, ReferencesKeepCharactersGbkLacksApartAndInvalidUtf8StaysQuestionMarks) {
+    const struct {
+        std::string utf8;
+        std::string gbk;
+    } cases[] = {
+        {"/t/\xF0\x9F\x98\x80.html", "/t/&#128512;.html"},                 // U+1F600
+        {"/t/\xF0\x9F\x98\x8E.html", "/t/&#128526;.html"},                 // U+1F60E
+        {"/t/\xED\x95\x9C\xEA\xB5\xAD.html", "/t/&#54620;&#44397;.html"},  // Hangul
+        {"a\xE2\x80\x8C"
+         "b",
+         "a&#8204;b"},                                   // invisible ones too
+        {"\xC2\x80", "&#128;"},                          // U+0080 is not the euro sign
+        {"\xE2\x82\xAC \xE4\xB8\xAD", "\x80 \xD6\xD0"},  // what GBK has stays GBK
+        {"a\xFF"
+         "b\xC3",
+         "a?b?"},                 // not UTF-8
+        {"\xED\xA0\x80", "???"},  // an encoded surrogate
+        {"\xEF\xBF\xBD", "?"},    // U+FFFD itself
+        {"&#128512;", "&#128512;"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf8ToGbkReferences(c.utf8), c.gbk) << testing::PrintToString(c.utf8);
+    }
+    // Far more output than input: the room grows as the references need it.
+    std::string many;
+    std::string expected;
+    for (int i = 0; i < 100000; ++i) {
+        many += "\xF0\x9F\x98\x80\xE4\xB8\xAD";
+        expected += "&#128512;\xD6\xD0";
+    }
+    EXPECT_EQ(Utf8ToGbkReferences(many), expected);
+    // Lossy conversion keeps "?" for the same characters.
+    EXPECT_EQ(Utf8ToGbkLossy("\xF0\x9F\x98\x80"), "?");
+}
+
+// Undoes "%XX"; for tests only, where the input holds no "%" of its own.
+std::string PercentDecoded(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+TEST(GbkCodec, BytesThatAreNoGbkCharacterArePercentEncoded) {
+    // Every well-formed pair is a character of the converter, so only the shape of the bytes
+    // decides.
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F) continue;
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            ASSERT_TRUE(GbkToUtf8Strict(pair).has_value()) << testing::PrintToString(pair);
+        }
+    }
+
+    const struct {
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"/news/1.html?a=1&b=2", "/news/1.html?a=1&b=2"},
+        {"/\xD6\xD0\xCE\xC4/\x80", "/\xD6\xD0\xCE\xC4/\x80"},  // 中文 and the euro sign
+        {"/t/\xFF.html", "/t/%FF.html"},
+        {"/t/\xFE.html", "/t/%FE.html"},  // a lead byte before ".", which cannot end a pair
+        {"/t/\xD6", "/t/%D6"},            // a lead byte at the end
+        {"/t/\xD6\xD6\xD0", "/t/\xD6\xD6%D0"},
+        {"\xFF\xD6\xD0", "%FF\xD6\xD0"},
+        {"\xD6\x7F\xD6\x3F", "%D6\x7F%D6?"},  // no trail byte after the lead
+        {"%FF", "%FF"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PercentEncodeInvalidGbk(c.in), c.out) << testing::PrintToString(c.in);
+    }
+
+    // Any bytes: the result always converts, and decoding the escapes gives the bytes back, so two
+    // different links never become one.
+    std::mt19937 rng(11);
+    for (int i = 0; i < 20000; ++i) {
+        std::string bytes;
+        const size_t n = rng() % 10;
+        for (size_t k = 0; k < n; ++k) {
+            char c = static_cast<char>(rng() % 256);
+            if (c == '%' || c == '\0') c = 'x';
+            bytes.push_back(c);
+        }
+        const std::string encoded = PercentEncodeInvalidGbk(bytes);
+        ASSERT_TRUE(GbkToUtf8Strict(encoded).has_value()) << testing::PrintToString(bytes);
+        ASSERT_EQ(PercentDecoded(encoded), bytes) << testing::PrintToString(bytes);
+    }
+}
+
 TEST(GbkCodec, ZeroBytesAndEmptyTextsPassThrough) {
     EXPECT_EQ(Utf8ToGbkLossy(std::string("a\0b", 3)), std::string("a\0b", 3));
     EXPECT_EQ(Utf8ToGbkLossy(""), "");

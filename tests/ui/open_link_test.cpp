@@ -28,6 +28,13 @@ TEST_F(OpenLinkTest, WebAddressesReachTheBrowserWithPlainAmpersands) {
     EXPECT_EQ(browser_.opened[1].path(), QStringLiteral("/新闻/1.html"));
 }
 
+TEST_F(OpenLinkTest, CharactersGbkLacksReachTheBrowserFromTheirReferences) {
+    OpenWebAddress("http://127.0.0.1/t/&#128512;.html?k=&#54620;&amp;p=2");
+    ASSERT_EQ(browser_.opened.size(), 1u);
+    EXPECT_EQ(browser_.opened[0].path(), QStringLiteral("/t/\U0001F600.html"));
+    EXPECT_EQ(browser_.opened[0].query(QUrl::FullyDecoded), QStringLiteral("k=\uD55C&p=2"));
+}
+
 TEST_F(OpenLinkTest, AnythingElseIsIgnored) {
     OpenWebAddress("file:///etc/passwd");
     OpenWebAddress("/bin/sh");

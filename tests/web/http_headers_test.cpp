@@ -78,6 +78,23 @@ TEST(HttpHeaders, CompleteHeadersAddsOnlyWhatIsMissing) {
     }
 }
 
+TEST(HttpHeaders, RefererFromAnAddressNeverBreaksTheLine) {
+    const struct {
+        std::string url;
+        std::string referer;
+    } cases[] = {
+        {"http://h/echo\r\nX-Smuggled: yes", "http://h/echo%0D%0AX-Smuggled: yes"},
+        {"http://h/a\nContent-Length: 5", "http://h/a%0AContent-Length: 5"},
+        {"http://h/a\rb\tc\x7F\x01", "http://h/a%0Db%09c%7F%01"},
+        {"http://h/a b?q=\xD6\xD0&x=%41", "http://h/a b?q=\xD6\xD0&x=%41"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        EXPECT_EQ(CompleteHeaders("", c.url, HttpMethod::kGet),
+                  "Accept: */*\r\nReferer: " + c.referer + "\r\nAccept-Language: zh-cn");
+    }
+}
+
 TEST(HttpHeaders, RequestLinesKeepBlankValuesAndSuppressLibraryDefaults) {
     const RequestHeaderLines get =
         ToRequestHeaderLines("Referer:\r\nX-A:  \r\nAccept: */*", HttpMethod::kGet);
@@ -93,6 +110,13 @@ TEST(HttpHeaders, RequestLinesKeepBlankValuesAndSuppressLibraryDefaults) {
     EXPECT_TRUE(
         ToRequestHeaderLines("accept-encoding: gzip\r\nAccept: */*", HttpMethod::kGet).asks_for_encoding);
     EXPECT_FALSE(ToRequestHeaderLines("X-A: Accept-Encoding: gzip", HttpMethod::kGet).asks_for_encoding);
+
+    // Only CR LF ends a line; a lone CR or LF inside one never reaches the wire as a line break.
+    EXPECT_EQ(
+        ToRequestHeaderLines("X-A: 1\nX-Smuggled: yes\r\nX-B: 2\rX-C: 3\r\nX-D:\n\r\nX\nE: \r",
+                             HttpMethod::kGet)
+            .lines,
+        (std::vector<Text>{"X-A: 1 X-Smuggled: yes", "X-B: 2 X-C: 3", "X-D;", "X E;", "Accept:", "Expect:"}));
 }
 
 }  // namespace

@@ -86,6 +86,25 @@ TEST_F(RequestBytes, AddressWithoutSchemeIsTheRefererAsWritten) {
     EXPECT_NE(bytes.find("\r\nReferer: " + url + "\r\n"), std::string::npos);
 }
 
+TEST_F(RequestBytes, LineBreaksInTheAddressNeverStartAHeader) {
+    const struct {
+        const char* line_break;
+        const char* escaped;
+    } cases[] = {{"\r\n", "%0D%0A"}, {"\n", "%0A"}, {"\r", "%0D"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.escaped);
+        const std::string bytes =
+            Capture(server_.Url("/echo") + c.line_break + "X-Smuggled: yes", HttpMethod::kGet, "", "");
+        EXPECT_EQ(bytes.substr(0, bytes.find("\r\n")),
+                  "GET /echo" + std::string(c.escaped) + "X-Smuggled:%20yes HTTP/1.1");
+        EXPECT_NE(bytes.find("\r\nReferer: " + server_.Url("/echo") + c.escaped + "X-Smuggled: yes\r\n"),
+                  std::string::npos);
+        EXPECT_EQ(bytes.find("\nX-Smuggled"), std::string::npos);
+        EXPECT_EQ(bytes.find("\rX-Smuggled"), std::string::npos);
+        EXPECT_FALSE(server_.LastRequest().HasHeader("X-Smuggled"));
+    }
+}
+
 TEST_F(RequestBytes, PathIsEscapedWhereARequestLineNeedsItAndTheQueryIsSentAsWritten) {
     const std::string bytes =
         Capture(server_.Url("/a b/\xD6\xD0.asp?kw=\xCE\xC4&x=%41#top"), HttpMethod::kGet, "", "");

@@ -204,6 +204,7 @@ TEST_F(PlanEditorTest, ChecksShowOnlyTheFirstFailureAndSaveNothing) {
         {0, "n", "http://h/", "请选择网站编码"},
         {1, "", "", "名称不能空"},
         {2, "n", "", "列表网址不能空"},
+        {1, "n", "http://h/echo\r\nX-Smuggled: yes", "列表网址不能含换行"},
     };
     editor_->OpenPlanEditor(0);
     for (const Case& c : cases) {
