@@ -60,6 +60,7 @@ ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const Text& t
 }
 
 ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const std::function<Text()>& title) {
+    if (OutputLost()) return Outcome::kLeft;
     if (left_ > 0) {
         // The file did not answer a moment ago; asking again would only wait the busy time again.
         ++left_;
@@ -83,6 +84,8 @@ ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const std::fu
     const Text text = title();
     context_.ui.InsertArticleRow(position_, plan_.name, text, address, FormatNow(context_.clock, false));
     context_.ui.ShowArticle(text, address);
+    // Not seen, so not stored: it comes back next pass with the others taken back.
+    if (OutputLost()) return Outcome::kLeft;
 
     ArticleRecord row;
     row.classid = std::to_string(position_);
@@ -97,14 +100,26 @@ ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const std::fu
 }
 
 void ArticleRecorder::Commit() {
+    if (OutputLost()) return;
     dropped_ += context_.db.CommitArticles();
     holding_ = false;
+}
+
+bool ArticleRecorder::OutputLost() {
+    if (output_lost_) return true;
+    if (!context_.ui.OutputFailed()) return false;
+    output_lost_ = true;
+    context_.db.RollbackArticles();
+    holding_ = false;
+    return true;
 }
 
 void ArticleRecorder::Finish() {
     if (finished_) return;
     finished_ = true;
     Commit();
+    // Status lines would go where the articles could not.
+    if (output_lost_) return;
     if (dropped_ > 0) {
         StatusLog(context_.ui, context_.clock, DroppedBefore() + std::to_string(dropped_) + DroppedAfter());
     }

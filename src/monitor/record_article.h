@@ -29,6 +29,10 @@ Text InsertArticleStatement(int32_t position, const Text& title, const Text& add
 // When the look cannot be answered (the file held by another program past the busy time, an I/O
 // error), this and every later candidate of the plan are left for the next pass, neither shown nor
 // stored, and Finish says so in one status line.
+//
+// When the UI says its output failed, what it was shown since the last commit may never have been
+// seen: those articles are rolled back instead of committed, and this and every later candidate are
+// left for the next pass. A commit therefore only ever holds articles whose showing succeeded.
 class ArticleRecorder {
   public:
     enum class Outcome { kKnown, kRecorded, kLeft };
@@ -54,11 +58,15 @@ class ArticleRecorder {
 
   private:
     void Commit();
+    // Whether the UI's output has failed; the first time it has, the uncommitted articles are
+    // rolled back.
+    bool OutputLost();
 
     const MonitorContext& context_;
     const PlanRecord& plan_;
     int32_t position_;
     bool finished_ = false;
+    bool output_lost_ = false;
     int64_t left_ = 0;     // candidates left for the next pass
     int64_t dropped_ = 0;  // stored articles that a failed commit took back
     bool holding_ = false;

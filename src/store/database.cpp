@@ -153,6 +153,16 @@ class Database::Connection {
         pending = 0;
     }
 
+    // Ends the kept transaction without keeping what it stored; returns how many articles that was.
+    int32_t RollbackKeptTransaction() {
+        if (kept == Kept::kNone) return 0;
+        const int32_t taken_back = kept == Kept::kWriting ? pending : 0;
+        kept = Kept::kNone;
+        pending = 0;
+        if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return taken_back;
+    }
+
     // Takes the file's write lock for recording. The read transaction goes first: holding its
     // read lock while waiting for the write lock could keep another writer from ever committing.
     int BeginRecording() {
@@ -365,6 +375,12 @@ int32_t Database::CommitArticles() {
     const int32_t dropped = connection_->dropped;
     connection_->dropped = 0;
     return dropped;
+}
+
+int32_t Database::RollbackArticles() {
+    auto lock = Acquire();
+    if (!connection_) return 0;
+    return connection_->RollbackKeptTransaction();
 }
 
 void Database::SetIdleHook(std::function<void()> hook) {

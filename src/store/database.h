@@ -65,12 +65,17 @@ class Database {
     // as new next time. Every other operation, Close and the destructor commit first, so that a
     // statement of another thread never ends up inside the recording transaction.
     //
+    // RollbackArticles takes back every article stored since the last commit and gives up the
+    // locks, for a caller whose showing of those articles failed: they are new again next time.
+    // It returns how many were taken back.
+    //
     // Values go to the file as UTF-8; one that is not valid GBK goes as its bytes unchanged, the
     // same for the look and the insert, so such an address is still found again.
     enum class Seen { kSeen, kNew, kUnknown };
     Seen CheckArticle(const Text& address);
     bool StoreArticle(const ArticleRecord& article);
     int32_t CommitArticles();
+    int32_t RollbackArticles();
 
     // Run between the 10 ms retries while a caller waits for the connection, so that a waiting
     // user-interface thread keeps handling its events. Only the thread that installs the hook
