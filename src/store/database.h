@@ -82,7 +82,9 @@ class Database {
     // runs it (the worker just waits), and it never runs while the connection is held.
     void SetIdleHook(std::function<void()> hook);
 
-    // How long a statement waits for a lock held by another program before it fails.
+    // How long a statement waits for a lock held by another program before it fails. It tries
+    // again every few milliseconds meanwhile, so a recorder that lets go of the file between its
+    // chunks for a moment (ArticleRecorder) lets it in.
     static constexpr std::chrono::milliseconds kBusyTimeout{3000};
     void SetBusyTimeout(std::chrono::milliseconds timeout);
 
