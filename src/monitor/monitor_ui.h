@@ -37,6 +37,11 @@ class MonitorUi {
 
     // A modal message box with an OK button and the default caption.
     virtual void ShowMessage(const Text& text) = 0;
+
+    // True once something shown may not have reached the user: the headless runner's output could
+    // not be written. The articles shown since the recording last committed are then taken back,
+    // so that the next pass shows them again. The windows cannot fail this way.
+    virtual bool OutputFailed() { return false; }
 };
 
 }  // namespace marl

@@ -1,6 +1,7 @@
 #include "monitor/record_article.h"
 
 #include <string>
+#include <thread>
 
 #include "monitor/status_log.h"
 #include "text/text_ops.h"
@@ -60,11 +61,30 @@ ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const Text& t
 }
 
 ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const std::function<Text()>& title) {
+    if (OutputLost()) return Outcome::kLeft;
     if (left_ > 0) {
         // The file did not answer a moment ago; asking again would only wait the busy time again.
         ++left_;
         return Outcome::kLeft;
     }
+    if (!in_chunk_) {
+        in_chunk_ = true;
+        chunk_since_ = std::chrono::steady_clock::now();
+    }
+    const Outcome outcome = LookAndRecord(link, title);
+    // Other programs wait while we keep the file: the write lock keeps their stores out, and even the
+    // looks' read lock keeps their commits out. After a write lock, a short pause lets a program
+    // that waits for it take it before we do again.
+    if (in_chunk_ && std::chrono::steady_clock::now() - chunk_since_ >= kCommitAfter) {
+        const bool wrote = holding_;
+        Commit();
+        if (wrote && !output_lost_) std::this_thread::sleep_for(kLetOthersIn);
+    }
+    return outcome;
+}
+
+ArticleRecorder::Outcome ArticleRecorder::LookAndRecord(const Text& link,
+                                                        const std::function<Text()>& title) {
     const Text address = ArticleAddress(plan_, link);
     switch (context_.db.CheckArticle(address)) {
         case Database::Seen::kSeen:
@@ -75,14 +95,13 @@ ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const std::fu
         case Database::Seen::kNew:
             break;
     }
-    if (!holding_) {
-        holding_ = true;
-        holding_since_ = std::chrono::steady_clock::now();
-    }
+    holding_ = true;
 
     const Text text = title();
     context_.ui.InsertArticleRow(position_, plan_.name, text, address, FormatNow(context_.clock, false));
     context_.ui.ShowArticle(text, address);
+    // Not seen, so not stored: it comes back next pass with the others taken back.
+    if (OutputLost()) return Outcome::kLeft;
 
     ArticleRecord row;
     row.classid = std::to_string(position_);
@@ -91,20 +110,31 @@ ArticleRecorder::Outcome ArticleRecorder::Record(const Text& link, const std::fu
     if (!context_.db.StoreArticle(row)) {
         StatusLog(context_.ui, context_.clock, SqlError() + InsertArticleStatement(position_, text, address));
     }
-    // Other programs wait for the write lock while we hold it: let them in now and then.
-    if (std::chrono::steady_clock::now() - holding_since_ >= kCommitAfter) Commit();
     return Outcome::kRecorded;
 }
 
 void ArticleRecorder::Commit() {
+    if (OutputLost()) return;
     dropped_ += context_.db.CommitArticles();
     holding_ = false;
+    in_chunk_ = false;
+}
+
+bool ArticleRecorder::OutputLost() {
+    if (output_lost_) return true;
+    if (!context_.ui.OutputFailed()) return false;
+    output_lost_ = true;
+    context_.db.RollbackArticles();
+    holding_ = false;
+    return true;
 }
 
 void ArticleRecorder::Finish() {
     if (finished_) return;
     finished_ = true;
     Commit();
+    // Status lines would go where the articles could not.
+    if (output_lost_) return;
     if (dropped_ > 0) {
         StatusLog(context_.ui, context_.clock, DroppedBefore() + std::to_string(dropped_) + DroppedAfter());
     }

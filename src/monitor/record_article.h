@@ -22,18 +22,27 @@ Text InsertArticleStatement(int32_t position, const Text& title, const Text& add
 //
 // Against other programs recording into the same file: the look and the store of one address
 // happen under the file's write lock, which the recorder keeps across the plan's new articles and
-// commits at the end (or after kCommitAfter), so that a burst of new articles costs one commit,
-// not one per article. Every article is shown before its row is written, so a crash can only
-// cost articles that the next pass shows again, never one that was stored but not shown.
+// commits at the end, so that a burst of new articles costs one commit per chunk, not one per
+// article. A chunk ends after kCommitAfter: a big page never keeps another program's save waiting
+// longer than about that (its own wait ends after Database::kBusyTimeout). Every article is shown
+// before its row is written, so a crash can only cost articles that the next pass shows again,
+// never one that was stored but not shown.
 //
 // When the look cannot be answered (the file held by another program past the busy time, an I/O
 // error), this and every later candidate of the plan are left for the next pass, neither shown nor
 // stored, and Finish says so in one status line.
+//
+// When the UI says its output failed, what it was shown since the last commit may never have been
+// seen: those articles are rolled back instead of committed, and this and every later candidate are
+// left for the next pass. A commit therefore only ever holds articles whose showing succeeded.
 class ArticleRecorder {
   public:
     enum class Outcome { kKnown, kRecorded, kLeft };
-    // How long the write lock may be kept across new articles before it is committed.
-    static constexpr std::chrono::milliseconds kCommitAfter{1000};
+    // How long the file may be kept locked across candidates before what they stored is committed.
+    static constexpr std::chrono::milliseconds kCommitAfter{150};
+    // The pause after committing a chunk that held the write lock, longer than the step in which
+    // another program's statement tries again (Database), so that it gets the lock in between.
+    static constexpr std::chrono::milliseconds kLetOthersIn{15};
 
     // `plan` is the record the caller is working with, so a plan list reloaded meanwhile cannot
     // mix two plans' fields; it must outlive the recorder.
@@ -53,16 +62,22 @@ class ArticleRecorder {
     void Finish();
 
   private:
+    Outcome LookAndRecord(const Text& link, const std::function<Text()>& title);
     void Commit();
+    // Whether the UI's output has failed; the first time it has, the uncommitted articles are
+    // rolled back.
+    bool OutputLost();
 
     const MonitorContext& context_;
     const PlanRecord& plan_;
     int32_t position_;
     bool finished_ = false;
-    int64_t left_ = 0;     // candidates left for the next pass
-    int64_t dropped_ = 0;  // stored articles that a failed commit took back
-    bool holding_ = false;
-    std::chrono::steady_clock::time_point holding_since_{};
+    bool output_lost_ = false;
+    int64_t left_ = 0;       // candidates left for the next pass
+    int64_t dropped_ = 0;    // stored articles that a failed commit took back
+    bool holding_ = false;   // the write lock was taken in this chunk
+    bool in_chunk_ = false;  // looks or stores have run since the last commit
+    std::chrono::steady_clock::time_point chunk_since_{};
 };
 
 // One candidate on its own (a recorder for just this article).

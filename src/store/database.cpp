@@ -2,9 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <climits>
 #include <new>
 #include <string_view>
+#include <thread>
 
 #include "text/gbk_codec.h"
 #include "text/text_ops.h"
@@ -88,6 +90,25 @@ void Rewind(sqlite3_stmt* statement) {
     sqlite3_clear_bindings(statement);
 }
 
+// A statement that finds the file locked by another program tries again every kBusyStep until
+// `timeout` has passed. SQLite's own wait sleeps up to 100 ms between tries, which would let a
+// recorder that gives the lock up for a moment between its chunks take it back before we look.
+constexpr std::chrono::milliseconds kBusyStep{5};
+
+struct BusyWait {
+    std::chrono::milliseconds timeout{0};
+    std::chrono::steady_clock::time_point since{};
+
+    static int Retry(void* self, int tries) {
+        auto& wait = *static_cast<BusyWait*>(self);
+        const auto now = std::chrono::steady_clock::now();
+        if (tries == 0) wait.since = now;
+        if (now - wait.since >= wait.timeout) return 0;
+        std::this_thread::sleep_for(kBusyStep);
+        return 1;
+    }
+};
+
 constexpr const char kSeenCheckSql[] = "SELECT 1 FROM info WHERE url = ?1 LIMIT 1";
 // Stores only if still absent: a row some other writer added since the look is never doubled.
 constexpr const char kInsertSql[] =
@@ -107,6 +128,14 @@ class Database::Connection {
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
     sqlite3* get() const { return db_; }
+
+    // Set as the connection's busy handler; lives as long as the connection.
+    BusyWait busy;
+
+    void SetBusyTimeout(std::chrono::milliseconds timeout) {
+        busy.timeout = timeout;
+        sqlite3_busy_handler(db_, &BusyWait::Retry, &busy);
+    }
 
     // The recording statements, prepared at first use and kept for the life of the connection.
     StatementPtr seen_check;
@@ -151,6 +180,16 @@ class Database::Connection {
             if (writing) dropped += pending;
         }
         pending = 0;
+    }
+
+    // Ends the kept transaction without keeping what it stored; returns how many articles that was.
+    int32_t RollbackKeptTransaction() {
+        if (kept == Kept::kNone) return 0;
+        const int32_t taken_back = kept == Kept::kWriting ? pending : 0;
+        kept = Kept::kNone;
+        pending = 0;
+        if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return taken_back;
     }
 
     // Takes the file's write lock for recording. The read transaction goes first: holding its
@@ -208,7 +247,7 @@ bool Database::Open(const std::string& path) {
     const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     auto connection = std::make_unique<Connection>(raw);
     if (rc != SQLITE_OK || raw == nullptr) return false;
-    sqlite3_busy_timeout(raw, static_cast<int>(busy_timeout_.count()));
+    connection->SetBusyTimeout(busy_timeout_);
     // Opening is lazy: reading the schema is what tells a database from any other file.
     // A file locked by another program is in use as a database, so BUSY counts as success.
     sqlite3_stmt* probe = nullptr;
@@ -367,6 +406,12 @@ int32_t Database::CommitArticles() {
     return dropped;
 }
 
+int32_t Database::RollbackArticles() {
+    auto lock = Acquire();
+    if (!connection_) return 0;
+    return connection_->RollbackKeptTransaction();
+}
+
 void Database::SetIdleHook(std::function<void()> hook) {
     std::lock_guard<std::mutex> guard(hook_mutex_);
     idle_hook_ = std::move(hook);
@@ -376,7 +421,7 @@ void Database::SetIdleHook(std::function<void()> hook) {
 void Database::SetBusyTimeout(std::chrono::milliseconds timeout) {
     auto lock = Acquire();
     busy_timeout_ = timeout;
-    if (connection_) sqlite3_busy_timeout(connection_->get(), static_cast<int>(timeout.count()));
+    if (connection_) connection_->SetBusyTimeout(timeout);
 }
 
 }  // namespace marl

@@ -65,19 +65,26 @@ class Database {
     // as new next time. Every other operation, Close and the destructor commit first, so that a
     // statement of another thread never ends up inside the recording transaction.
     //
+    // RollbackArticles takes back every article stored since the last commit and gives up the
+    // locks, for a caller whose showing of those articles failed: they are new again next time.
+    // It returns how many were taken back.
+    //
     // Values go to the file as UTF-8; one that is not valid GBK goes as its bytes unchanged, the
     // same for the look and the insert, so such an address is still found again.
     enum class Seen { kSeen, kNew, kUnknown };
     Seen CheckArticle(const Text& address);
     bool StoreArticle(const ArticleRecord& article);
     int32_t CommitArticles();
+    int32_t RollbackArticles();
 
     // Run between the 10 ms retries while a caller waits for the connection, so that a waiting
     // user-interface thread keeps handling its events. Only the thread that installs the hook
     // runs it (the worker just waits), and it never runs while the connection is held.
     void SetIdleHook(std::function<void()> hook);
 
-    // How long a statement waits for a lock held by another program before it fails.
+    // How long a statement waits for a lock held by another program before it fails. It tries
+    // again every few milliseconds meanwhile, so a recorder that lets go of the file between its
+    // chunks for a moment (ArticleRecorder) lets it in.
     static constexpr std::chrono::milliseconds kBusyTimeout{3000};
     void SetBusyTimeout(std::chrono::milliseconds timeout);
 

@@ -179,6 +179,60 @@ TEST_F(CliPassTest, FailuresGiveTheirExitCodes) {
     EXPECT_EQ(StoredArticles(), 0);
 }
 
+// Output that cannot be written: nothing the command found is taken as seen, it says so on stderr and
+// exits 4; the next pass with a working output shows every article.
+TEST_F(CliPassTest, UnwritableOutputStoresNothingAndExitsFour) {
+    WriteSettings("[配置]\r\n频率=1\r\n自动勾选=0,1,2,\r\n");
+    struct Case {
+        std::vector<std::string> args;
+        test::StdoutTo stdout_to;
+    };
+    const std::vector<Case> cases = {
+        {{"pass", "--dir", Dir(), "--json", "1"}, test::StdoutTo::kFullDevice},
+        {{"pass", "--dir", Dir()}, test::StdoutTo::kFullDevice},
+        {{"pass", "--dir", Dir(), "--json"}, test::StdoutTo::kClosed},
+        {{"pass", "--dir", Dir(), "--passes", "3"}, test::StdoutTo::kGoneReader},
+        {{"watch", "--dir", Dir(), "--json"}, test::StdoutTo::kFullDevice},  // ends instead of watching on
+        {{"watch", "--dir", Dir()}, test::StdoutTo::kGoneReader},
+    };
+    for (const Case& c : cases) {
+        const CliResult result = test::RunCliWithStdout(c.args, c.stdout_to);
+        const std::string what = c.args[0] + " " + c.args.back() + " " + std::to_string(int(c.stdout_to));
+        EXPECT_EQ(result.code, 4) << what << ": " << result.err;
+        EXPECT_NE(result.err.find("output could not be written"), std::string::npos)
+            << what << ": " << result.err;
+        EXPECT_EQ(test::LineCount(result.err), 1) << what << ": " << result.err;
+        EXPECT_EQ(StoredArticles(), 0) << what;
+    }
+    EXPECT_EQ(server_.Hits("/blog"), 0);  // the plans after the failure were left alone
+
+    const CliResult shown = RunCli({"pass", "--dir", Dir(), "--json"});
+    ASSERT_EQ(shown.code, 0) << shown.err;
+    EXPECT_EQ(Events(JsonLines(shown.out), "article").size(), 3u);
+    EXPECT_EQ(StoredArticles(), 3);
+}
+
+// A command that records nothing still tells a script that its output was lost.
+TEST_F(CliPassTest, OtherCommandsExitFourWhenTheirOutputIsLost) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"test", "--url", server_.Url("/news"), "--encoding", "utf-8", "--json"},
+        {"test", "--url", server_.Url("/news"), "--encoding", "utf-8"},
+        {"plans", "--dir", Dir(), "--json"},
+        {"fetch", "--url", server_.Url("/blog")},
+    };
+    for (const auto& args : commands) {
+        for (const auto stdout_to :
+             {test::StdoutTo::kFullDevice, test::StdoutTo::kClosed, test::StdoutTo::kGoneReader}) {
+            const CliResult result = test::RunCliWithStdout(args, stdout_to);
+            EXPECT_EQ(result.code, 4) << args[0] << " " << int(stdout_to) << ": " << result.err;
+            EXPECT_EQ(result.err, "marltips-cli: standard output could not be written\n") << args[0];
+        }
+        const CliResult fine = RunCli(args);
+        EXPECT_EQ(fine.code, 0) << args[0] << ": " << fine.err;
+        EXPECT_TRUE(fine.err.empty()) << args[0] << ": " << fine.err;
+    }
+}
+
 TEST_F(CliPassTest, WatchStopsOnInterruptDuringTheWait) {
     WriteSettings("[配置]\r\n频率=100000\r\n自动勾选=0,2,\r\n");
     CliProcess watch({"watch", "--dir", Dir(), "--json"});

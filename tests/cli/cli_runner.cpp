@@ -1,5 +1,6 @@
 #include "cli_runner.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,13 +11,39 @@
 
 namespace marl::test {
 
-CliProcess::CliProcess(const std::vector<std::string>& args, bool unprivileged) {
+namespace {
+
+// In the child: standard output as asked for. False when it cannot be arranged.
+bool RedirectStdout(StdoutTo stdout_to, int pipe_end) {
+    switch (stdout_to) {
+        case StdoutTo::kPipe:
+            return dup2(pipe_end, STDOUT_FILENO) == STDOUT_FILENO;
+        case StdoutTo::kFullDevice: {
+            const int full = open("/dev/full", O_WRONLY);
+            return full >= 0 && dup2(full, STDOUT_FILENO) == STDOUT_FILENO && close(full) == 0;
+        }
+        case StdoutTo::kClosed:
+            return close(STDOUT_FILENO) == 0;
+        case StdoutTo::kGoneReader: {
+            int gone[2];
+            if (pipe(gone) != 0 || close(gone[0]) != 0) return false;
+            // An ignored signal stays ignored across exec.
+            return signal(SIGPIPE, SIG_IGN) != SIG_ERR && dup2(gone[1], STDOUT_FILENO) == STDOUT_FILENO &&
+                   close(gone[1]) == 0;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+CliProcess::CliProcess(const std::vector<std::string>& args, bool unprivileged, StdoutTo stdout_to) {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
     pid_ = fork();
     if (pid_ == 0) {
-        dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
+        if (!RedirectStdout(stdout_to, out[1])) _exit(122);
         close(out[0]), close(out[1]), close(err[0]), close(err[1]);
         if (unprivileged && geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(120);
         std::vector<char*> argv;
@@ -89,6 +116,13 @@ std::vector<nlohmann::json> CliResult::JsonLines() const {
 
 CliResult RunCli(const std::vector<std::string>& args, bool unprivileged, std::chrono::seconds limit) {
     CliProcess process(args, unprivileged);
+    const int code = process.Finish(limit);
+    return {code, process.out(), process.err()};
+}
+
+CliResult RunCliWithStdout(const std::vector<std::string>& args, StdoutTo stdout_to,
+                           std::chrono::seconds limit) {
+    CliProcess process(args, false, stdout_to);
     const int code = process.Finish(limit);
     return {code, process.out(), process.err()};
 }

@@ -12,12 +12,21 @@ namespace marl::test {
 // The user id that unprivileged runs switch to when the tests run as root.
 inline constexpr uid_t kNobody = 65534;
 
+// Where the child's standard output goes: the pipe the test reads, or one that cannot be written.
+enum class StdoutTo {
+    kPipe,
+    kFullDevice,  // /dev/full: every flush fails with "no space left"
+    kClosed,      // started with standard output closed
+    kGoneReader,  // a pipe whose reader has gone, with SIGPIPE ignored: writes fail with EPIPE
+};
+
 // One run of marltips-cli with its stdout and stderr on pipes.
 class CliProcess {
   public:
     // `unprivileged`: when the tests run as root, the child gives up root for user nobody first (file
-    // modes do not stop root). The child cannot start: exit 120 (rights), 121 (exec).
-    explicit CliProcess(const std::vector<std::string>& args, bool unprivileged = false);
+    // modes do not stop root). The child cannot start: exit 120 (rights), 121 (exec), 122 (stdout).
+    explicit CliProcess(const std::vector<std::string>& args, bool unprivileged = false,
+                        StdoutTo stdout_to = StdoutTo::kPipe);
     ~CliProcess();  // kills a child that is still running
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -52,6 +61,9 @@ struct CliResult {
 // Runs marltips-cli to its end (killed after `limit`).
 CliResult RunCli(const std::vector<std::string>& args, bool unprivileged = false,
                  std::chrono::seconds limit = std::chrono::seconds(120));
+// The same with standard output sent to `stdout_to` (CliResult::out stays empty unless kPipe).
+CliResult RunCliWithStdout(const std::vector<std::string>& args, StdoutTo stdout_to,
+                           std::chrono::seconds limit = std::chrono::seconds(120));
 
 // The number of lines of a text (a last line without its line end counts).
 int LineCount(const std::string& text);

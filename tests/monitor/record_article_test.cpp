@@ -38,6 +38,24 @@ class HookedUi : public FakeMonitorUi {
     }
 };
 
+// A UI whose output fails at the n-th article row (counting from 1) and stays failed, as a closed
+// terminal or a full disk would.
+class FailingOutputUi : public FakeMonitorUi {
+  public:
+    explicit FailingOutputUi(int fail_at_row) : fail_at_row_(fail_at_row) {}
+    void InsertArticleRow(int32_t position, const Text& plan_name, const Text& title, const Text& address,
+                          const Text& short_time) override {
+        FakeMonitorUi::InsertArticleRow(position, plan_name, title, address, short_time);
+        if (static_cast<int>(Rows().size()) == fail_at_row_) failed_ = true;
+    }
+    bool OutputFailed() override { return failed_; }
+    void Fail() { failed_ = true; }
+
+  private:
+    int fail_at_row_;
+    bool failed_ = false;
+};
+
 class RecordArticleTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -288,6 +306,46 @@ TEST_F(RecordArticleTest, TitleIsAskedForOnlyWhenTheArticleIsNew) {
     recorder.Finish();
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(ui_.Rows()[0].title, "made");
+}
+
+// Output that fails while a plan is recorded: what the plan showed since its last commit is taken
+// back, nothing more is looked at or shown, and the next pass shows those articles again. A plan that
+// finished before the failure keeps what it stored.
+TEST_F(RecordArticleTest, FailedOutputTakesBackTheArticlesNotCommitted) {
+    struct Case {
+        int fail_at_row;  // 0: the output had failed before the plan began
+        std::vector<Outcome> outcomes;
+    };
+    const Case cases[] = {
+        {0, {Outcome::kLeft, Outcome::kLeft, Outcome::kLeft}},
+        {1, {Outcome::kLeft, Outcome::kLeft, Outcome::kLeft}},
+        {3, {Outcome::kRecorded, Outcome::kRecorded, Outcome::kLeft}},
+    };
+    for (const Case& c : cases) {
+        const std::string where = "row " + std::to_string(c.fail_at_row);
+        const Text finished = "finished-" + std::to_string(c.fail_at_row);
+        FailingOutputUi ui(c.fail_at_row == 0 ? -1 : c.fail_at_row + 1);
+        MonitorContext context{db_, plans_, ui, clock_};
+        RecordArticle(context, plan_, "kept", finished, 1);  // an earlier plan, committed
+        if (c.fail_at_row == 0) ui.Fail();
+        std::vector<Outcome> outcomes;
+        {
+            ArticleRecorder recorder(context, plan_, 2);
+            for (const char* link : {"a", "b", "c"})
+                outcomes.push_back(recorder.Record(link + finished, "t"));
+        }  // finished by the destructor
+        EXPECT_EQ(outcomes, c.outcomes) << where;
+        EXPECT_EQ(ui.StatusLines().size(), 0u) << where;
+        EXPECT_EQ(Stored(), std::vector<std::string>{"1|kept|" + plan_.dom + finished + "|"}) << where;
+
+        FakeMonitorUi next_ui;
+        MonitorContext next{db_, plans_, next_ui, clock_};
+        ArticleRecorder recorder(next, plan_, 2);
+        for (const char* link : {"a", "b", "c"}) recorder.Record(link + finished, "t");
+        recorder.Finish();
+        EXPECT_EQ(next_ui.Rows().size(), 3u) << where;
+        db_.ExecuteSql("DELETE FROM info");
+    }
 }
 
 TEST(InsertArticleStatement, ExactText) {

@@ -86,6 +86,13 @@ class Child {
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
+    // True once the child has ended; its status then goes to `status`.
+    bool Exited(int& status) {
+        if (reaped_) return true;
+        reaped_ = waitpid(pid_, &status, WNOHANG) == pid_;
+        return reaped_;
+    }
+
     // Reads everything the child writes, then its exit status.
     std::string Finish(int& status) {
         std::string text;
@@ -185,6 +192,52 @@ TEST_F(RecordProcessesTest, TwoProgramsShowAndStoreEveryArticleOnce) {
     const auto counts = StoredCounts();
     EXPECT_EQ(counts.size(), static_cast<size_t>(kArticles * kRounds));
     for (const auto& [url, count] : counts) EXPECT_EQ(count, 1) << url;
+}
+
+// A page far bigger than one chunk is recorded while another program saves a plan. Its save gets
+// through within its usual busy time, both while the page's articles are new (the recording holds
+// the write lock) and while they are all seen already (the looks' read lock keeps the save's commit
+// out). Every article is still stored once.
+TEST_F(RecordProcessesTest, AnotherProgramSavesWhileABigPageIsRecorded) {
+    constexpr int kFirstPage = 2000;
+    for (const bool seen : {false, true}) {
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        // Forked before this process opens the file: a child must not inherit an open connection.
+        Child saver([&](int) {
+            close(go[1]);
+            Database other;
+            if (!other.Open(path_)) return 5;
+            char byte;
+            if (read(go[0], &byte, 1) != 1) return 4;
+            return other.ExecuteSql("INSERT INTO rule (name) VALUES ('saved')") ? 0 : 1;
+        });
+        close(go[0]);
+
+        Database db;
+        ASSERT_TRUE(db.Open(path_));
+        SharedPlanList plans;
+        test::FakeMonitorUi ui;
+        test::FakeClock clock{2024, 3, 5, 7, 8, 9};
+        const MonitorContext context{db, plans, ui, clock};
+        const PlanRecord plan = RacePlan();
+        ArticleRecorder recorder(context, plan, 1);
+        // The first pass finds new links from 0 on, the second one the same links again.
+        int next = 0;
+        const auto link = [&] { return Link(seen ? next++ % kFirstPage : next++); };
+        ASSERT_EQ(recorder.Record(link(), "t"), seen ? Outcome::kKnown : Outcome::kRecorded);
+        ASSERT_EQ(write(go[1], "g", 1), 1);  // the file is held now
+        int status = 0;
+        while (!saver.Exited(status) || next < kFirstPage) recorder.Record(link(), "t");
+        close(go[1]);
+        recorder.Finish();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "seen " << seen << ": " << status;
+        EXPECT_TRUE(ui.StatusLines().empty()) << "seen " << seen;
+    }
+    const auto counts = StoredCounts();
+    for (const auto& [url, count] : counts) EXPECT_EQ(count, 1) << url;
+    test::RawSqlite raw(path_);
+    EXPECT_EQ(raw.Column("SELECT name FROM rule"), (std::vector<std::string>{"saved", "saved"}));
 }
 
 // A program killed in the middle of a plan's new articles: every stored row was shown first, the

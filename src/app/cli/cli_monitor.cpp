@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "app/cli/cli_output.h"
 #include "monitor/clock.h"
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_pass.h"
@@ -123,6 +124,8 @@ void PrintingMonitorUi::ShowMessage(const Text& text) {
     std::cerr << "marltips-cli: " << ToUtf8(text) << "\n";
 }
 
+bool PrintingMonitorUi::OutputFailed() { return cli::OutputFailed(); }
+
 std::vector<int32_t> CheckedPositions(const PlanList& plans, const Text& checked_ids) {
     std::vector<int32_t> positions;
     for (int position = 1; position <= plans.size(); ++position) {
@@ -174,11 +177,18 @@ int RunMonitorCommand(const MonitorOptions& options, bool forever) {
     const SystemClock clock;
     const MonitorContext context{db, plans, ui, clock};
     const PlanProcessor process = [&context](int32_t position) { ProcessPlan(context, position); };
-    const auto interrupted = [&interrupts] { return interrupts.Interrupted(); };
+    // Output that cannot be written ends the command like an interrupt: nothing shown after it
+    // could reach anybody.
+    const auto stop = [&interrupts] { return interrupts.Interrupted() || OutputFailed(); };
     for (int64_t pass = 1; forever || pass <= passes; ++pass) {
-        if (!RunPass(positions, process, pauser, interrupted)) break;
+        if (!RunPass(positions, process, pauser, stop)) break;
         if (!forever && pass == passes) break;
-        if (WaitBetweenPasses(ui, pauser, interrupted)) break;
+        if (WaitBetweenPasses(ui, pauser, stop)) break;
+    }
+    if (OutputFailed()) {
+        std::cerr << "marltips-cli: standard output could not be written; the new articles not shown are "
+                     "left for the next pass\n";
+        return kExitOutput;
     }
     return kExitOk;
 }

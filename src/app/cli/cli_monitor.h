@@ -26,6 +26,7 @@ class PrintingMonitorUi final : public MonitorUi {
     void SetStartEnabled(bool) override {}
     void SetClipboard(const Text&) override {}
     void ShowMessage(const Text& text) override;
+    bool OutputFailed() override;
 
   private:
     bool json_;
@@ -38,6 +39,8 @@ std::vector<int32_t> CheckedPositions(const PlanList& plans, const Text& checked
 
 // `pass` (a fixed number of passes, no wait after the last) and `watch` (forever) on the monitor's own
 // pass and wait code. SIGINT/SIGTERM: the plan in hand is finished, then exit 0; a second one ends at once.
+// When standard output fails, the plan in hand stores none of the articles it could not show, and the
+// command ends there with kExitOutput.
 int RunMonitorCommand(const MonitorOptions& options, bool forever);
 
 }  // namespace marl::cli

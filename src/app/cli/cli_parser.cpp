@@ -17,7 +17,7 @@ namespace {
 constexpr char kProgram[] = "marltips-cli";
 constexpr char kExitCodes[] =
     "Exit codes: 0 done (also when nothing was new), 2 usage error, 3 database missing or not openable "
-    "(also when it refused a save or delete).";
+    "(also when it refused a save or delete), 4 output could not be written.";
 
 // The options several commands share, each declared once so that names and help texts agree.
 
