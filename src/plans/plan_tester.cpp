@@ -8,6 +8,7 @@
 #include "monitor/link_matcher.h"
 #include "monitor/process_plan.h"
 #include "text/text_ops.h"
+#include "web/http_request.h"
 #include "web/page_decoding.h"
 #include "web/page_fetcher.h"
 
@@ -24,6 +25,8 @@ struct Texts {
     Text no_prefix = Gbk("补上域名 字段，无法自动识别");
     Text page_empty = Gbk("网页访问：请求不到数据！");
     Text page_ok = Gbk("网页源码：访问正常");
+    Text status_head = Gbk("网页状态：HTTP ");
+    Text status_tail = Gbk("（不是正常页面，下面的结果可能不对）");
     Text area_off = Gbk("区间匹配状态：未启用（没填写或格式异常）");
     Text area_on = Gbk("区间匹配状态：已启用");
     Text area_failed = Gbk("区间截取规则校验：失败（截取代码空）");
@@ -78,14 +81,21 @@ Text ForView(const Text& text, size_t limit) {
            std::to_string(cut) + T().cut_note_end;
 }
 
+// The report line for a response whose status is not 2xx.
+Text HttpStatusLine(int status) { return T().status_head + std::to_string(status) + T().status_tail; }
+
 // The link prefix for relative links, from the plan's address: its scheme, "://", host (with port) and
 // "/". An address without "://" is fetched as an http address, so its prefix is built the same way.
-Text ProposedPrefix(const Text& url) {
+// A link that starts with "/" brings its own, so the prefix then ends with the host: the recorded
+// address is "http://host/news/7.html", not "http://host//news/7.html".
+Text ProposedPrefix(const Text& url, std::string_view first_link) {
     const Text address = url.find("://") == Text::npos ? "http://" + url : url;
     const Text wrapped = "[<]" + address + "/[>]";
     const Text scheme = TextBetween(wrapped, "[<]", "://") + "://";
     const Text host = TextBetween(wrapped, scheme, "/");
-    return scheme + host + "/";
+    // A link of the form "//host/path" names its host too and needs only the scheme.
+    if (first_link.starts_with("//")) return scheme.substr(0, scheme.size() - 2);
+    return first_link.starts_with('/') ? scheme + host : scheme + host + "/";
 }
 
 class Run {
@@ -105,21 +115,31 @@ class Run {
         }
         if (options_.before_fetch) options_.before_fetch();
 
-        const Text page = FetchPage(in_.url, in_.post.empty() ? HttpMethod::kGet : HttpMethod::kPost,
-                                    in_.post, in_.ua, in_.code_index == kCodeGbk, options_.limits);
-        // 自动识别 fetched the page as UTF-8; the page's own declaration now picks the list entry.
-        if (in_.code_index == kCodeAuto && !page.empty()) {
-            PlanTestEvent event = Event(PlanTestEvent::kEncoding);
-            event.code_index = DetectPageEncoding(page) == PageEncoding::kUtf8 ? kCodeUtf8 : kCodeGbk;
-            Emit(std::move(event));
+        HttpResponse response =
+            SendRequestWithStatus(in_.url, in_.post.empty() ? HttpMethod::kGet : HttpMethod::kPost, in_.post,
+                                  in_.ua, options_.limits);
+        const int status = response.status;
+        Text page;
+        if (in_.code_index == kCodeAuto) {
+            // 自动识别 reads the page as UTF-8 first; the page's own declaration then picks the list
+            // entry, and a page that declares GBK is read again from its bytes in this same run.
+            std::string body = response.body;
+            page = PageText(std::move(response.body), false);
+            if (!page.empty()) {
+                PlanTestEvent event = Event(PlanTestEvent::kEncoding);
+                event.code_index = DetectPageEncoding(page) == PageEncoding::kUtf8 ? kCodeUtf8 : kCodeGbk;
+                if (event.code_index == kCodeGbk) page = PageText(std::move(body), true);
+                Emit(std::move(event));
+            }
+        } else {
+            page = PageText(std::move(response.body), in_.code_index == kCodeGbk);
         }
         Section(T().section_page, page);
-        if (page.empty()) {
-            Report(T().page_empty);
-            return;
-        }
-        Report(T().page_ok);
-        if (mode_ == kTestSource) return;
+        Report(page.empty() ? T().page_empty : T().page_ok);
+        // The body of an error page is a page too, and its links would be listed: say why they may be
+        // the wrong ones.
+        if (status != 0 && (status < 200 || status > 299)) Report(HttpStatusLine(status));
+        if (page.empty() || mode_ == kTestSource) return;
 
         const Text area = ">>>|" + in_.part + "|<<<";
         const Text start = TextBetween(area, ">>>|", "[*]");
@@ -167,7 +187,7 @@ class Run {
         if (first.find("./") != std::string_view::npos) {
             Message(T().no_prefix);
         } else if (!first.starts_with("http")) {
-            Emit(TextEvent(PlanTestEvent::kDom, ProposedPrefix(in_.url)));
+            Emit(TextEvent(PlanTestEvent::kDom, ProposedPrefix(in_.url, first)));
         }
     }
 

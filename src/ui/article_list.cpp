@@ -27,14 +27,25 @@ ArticleList::ArticleList(QWidget* parent) : QTreeWidget(parent) {
     setContextMenuPolicy(Qt::NoContextMenu);
 }
 
+namespace {
+// Kept beside the hidden link, never shown.
+constexpr int kListAddressRole = Qt::UserRole;
+}  // namespace
+
 void ArticleList::InsertArticleRow(const QString& plan_name, const QString& title, const QString& address,
-                                   const QString& time) {
+                                   const QString& time, const QString& list_address) {
     auto* item = new QTreeWidgetItem;
+    item->setData(kColumnLink, kListAddressRole, list_address);
     item->setText(kColumnPlan, plan_name);
     item->setText(kColumnTitle, title);
     item->setText(kColumnLink, address);
     item->setText(kColumnTime, time);
     insertTopLevelItem(0, item);
+}
+
+QString ArticleList::ListAddress(int row) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    return item ? item->data(kColumnLink, kListAddressRole).toString() : QString();
 }
 
 int ArticleList::SelectedRow() const {

@@ -17,13 +17,16 @@ class ArticleList : public QTreeWidget {
 
     explicit ArticleList(QWidget* parent);
 
-    // A new row at index 0 with columns 1 to 4 filled; column 0 stays empty.
+    // A new row at index 0 with columns 1 to 4 filled; column 0 stays empty. `list_address` is the
+    // list-page address of the plan that found it, against which a link without a scheme is opened.
     void InsertArticleRow(const QString& plan_name, const QString& title, const QString& address,
-                          const QString& time);
+                          const QString& time, const QString& list_address = QString());
     // The index of the selected row, or -1.
     int SelectedRow() const;
     // The text of a cell; the empty text outside the list.
     QString CellText(int row, int column) const;
+    // The list-page address of the row's plan; empty when it was not known or outside the list.
+    QString ListAddress(int row) const;
 
   signals:
     // A left click anywhere in the list (on a row or on empty space), after the selection followed it.

@@ -13,17 +13,20 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <chrono>
 #include <utility>
 
-#include "ui/plans/plan_tree_widget.h"
+#include "monitor/status_log.h"
 #include "ui/article_list.h"
 #include "ui/image_button.h"
 #include "ui/main_layout.h"
 #include "ui/message_box.h"
 #include "ui/open_link.h"
+#include "ui/plans/plan_tree_widget.h"
 #include "ui/qt_text.h"
 #include "ui/status_box.h"
 #include "ui/window_icons.h"
+#include "web/article_address.h"
 
 namespace marl::ui {
 namespace {
@@ -224,7 +227,21 @@ void MainWindow::ShowSelectedArticle() {
 void MainWindow::OpenSelectedArticle() {
     const int row = article_list_->SelectedRow();
     if (row < 0) return;
-    OpenWebAddress(FromQString(article_list_->CellText(row, ArticleList::kColumnLink)));
+    OpenArticle(FromQString(article_list_->CellText(row, ArticleList::kColumnLink)),
+                FromQString(article_list_->ListAddress(row)));
+}
+
+void MainWindow::OpenArticle(const Text& stored, const Text& list_address) {
+    const Text address = ResolveArticleAddress(stored, list_address);
+    if (OpenWebAddress(address)) return;
+    // A double-click that does nothing would leave the user guessing: say which address failed, and
+    // for a link recorded without its site, what the plan lacks.
+    QString message = QStringLiteral("无法打开文章网址：") + ToQString(address);
+    if (!address.empty() && address.find(':') == Text::npos)
+        message += QStringLiteral("（该方案未填写 补上域名）");
+    // On a line of its own, also after a click put a title and link into the box.
+    status_box_->AppendLine(
+        ToQString(StatusLine(FormatTime(std::chrono::system_clock::now(), true), FromQString(message))));
 }
 
 void MainWindow::ClearArticles() { article_list_->clear(); }

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "text/text.h"
 #include "ui/frameless_handles.h"
 
 class QLineEdit;
@@ -56,6 +57,10 @@ class MainWindow : public QWidget {
     // follow.
     void ToggleMaximise();
     bool move_by_background() const { return move_by_background_; }
+
+    // Opens a stored article link in the browser, a link without a scheme resolved against its plan's
+    // list-page address; one that still cannot be opened gets a status line saying so.
+    void OpenArticle(const Text& stored, const Text& list_address);
 
     // The menu items of 菜单的文章 and 菜单的设置.
     void ClearArticles();

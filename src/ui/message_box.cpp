@@ -1,6 +1,7 @@
 #include "ui/message_box.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <utility>
 
 namespace marl::ui {
@@ -31,17 +32,23 @@ QMessageBox::Icon QtIcon(MessageIcon icon) {
 
 QString DefaultCaption() { return QStringLiteral("信息："); }
 
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const MessageRequest& request) {
+    auto box = std::make_unique<QMessageBox>(QtIcon(request.icon), request.caption, request.text,
+                                             QMessageBox::NoButton, parent);
+    box->setTextFormat(Qt::PlainText);  // texts may come from web pages and users
+    // Without Qt's own Chinese translation the standard buttons would read OK and Cancel.
+    box->addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    if (request.buttons == MessageButtons::kOkCancel) {
+        box->addButton(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+        box->setEscapeButton(QMessageBox::Cancel);
+    }
+    return box;
+}
+
 MessageAnswer ShowMessageBox(QWidget* parent, const MessageRequest& request) {
     if (Hook()) return Hook()(request);
-
-    QMessageBox box(QtIcon(request.icon), request.caption, request.text, QMessageBox::NoButton, parent);
-    box.setTextFormat(Qt::PlainText);  // texts may come from web pages and users
-    box.addButton(QMessageBox::Ok);
-    if (request.buttons == MessageButtons::kOkCancel) {
-        box.addButton(QMessageBox::Cancel);
-        box.setEscapeButton(QMessageBox::Cancel);
-    }
-    return box.exec() == QMessageBox::Ok ? MessageAnswer::kOk : MessageAnswer::kCancel;
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(parent, request);
+    return box->exec() == QMessageBox::Ok ? MessageAnswer::kOk : MessageAnswer::kCancel;
 }
 
 void ShowMessageBox(QWidget* parent, const QString& text) {

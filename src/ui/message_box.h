@@ -1,8 +1,10 @@
 #pragma once
 #include <functional>
+#include <memory>
 
 #include <QString>
 
+class QMessageBox;
 class QWidget;
 
 namespace marl::ui {
@@ -21,6 +23,10 @@ struct MessageRequest {
 
 // The caption of a box that has none of its own: "信息：".
 QString DefaultCaption();
+
+// The box ShowMessageBox shows, not yet shown: plain text, the request's icon and caption, and the
+// buttons captioned 确定 and 取消 whatever translation Qt has loaded, as the program speaks Chinese.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const MessageRequest& request);
 
 // Shows a modal box (plain text, never rich text) and returns the answer. Closing the box any other
 // way than with OK counts as Cancel.

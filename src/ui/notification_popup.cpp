@@ -27,8 +27,10 @@ constexpr int kTitleColumnWidth = 360;
 constexpr int kFirstShownTick = 17;
 constexpr uint32_t kShadowColour = 0x00C0C0C0;  // RGB(192, 192, 192) as 0x00BBGGRR
 constexpr int kShadowSize = 2;
-// The exact stored bytes of a row's link, so that opening it never goes through a lossy conversion.
+// The exact stored bytes of a row's link, so that opening it never goes through a lossy conversion,
+// and its plan's list-page address.
 constexpr int kStoredLinkRole = Qt::UserRole;
+constexpr int kListAddressRole = Qt::UserRole + 1;
 
 QFont CaptionFont() {
     QFont font;
@@ -116,7 +118,7 @@ NotificationPopup::NotificationPopup(QWidget* parent)
     AttachWindowShadow(this, kShadowColour, kShadowSize);
 }
 
-void NotificationPopup::ShowArticle(const Text& title, const Text& link) {
+void NotificationPopup::ShowArticle(const Text& title, const Text& link, const Text& list_address) {
     countdown_ = kCountdownTicks;
     if (!isVisible()) {
         show();
@@ -127,6 +129,7 @@ void NotificationPopup::ShowArticle(const Text& title, const Text& link) {
     row->setText(0, ToQString(title));
     row->setText(1, ToQString(link));
     row->setData(1, kStoredLinkRole, QByteArray::fromStdString(link));
+    row->setData(1, kListAddressRole, QByteArray::fromStdString(list_address));
 }
 
 void NotificationPopup::HidePopup() {
@@ -150,7 +153,13 @@ void NotificationPopup::RestartCountdown() {
 void NotificationPopup::OpenSelectedArticle() {
     const QList<QTreeWidgetItem*> selected = list_->selectedItems();
     if (selected.isEmpty()) return;
-    OpenWebAddress(selected.first()->data(1, kStoredLinkRole).toByteArray().toStdString());
+    const Text stored = selected.first()->data(1, kStoredLinkRole).toByteArray().toStdString();
+    const Text list_address = selected.first()->data(1, kListAddressRole).toByteArray().toStdString();
+    if (open_article_) {
+        open_article_(stored, list_address);
+    } else {
+        OpenWebAddress(stored);
+    }
 }
 
 void NotificationPopup::closeEvent(QCloseEvent* event) {

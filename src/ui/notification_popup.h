@@ -3,6 +3,8 @@
 #include <QRect>
 #include <QSize>
 #include <QWidget>
+#include <functional>
+#include <utility>
 
 #include "text/text.h"
 
@@ -32,7 +34,13 @@ class NotificationPopup : public QWidget {
     explicit NotificationPopup(QWidget* parent = nullptr);
 
     // Appends a row (title, link; GBK) and restarts the countdown; shows the popup when hidden.
-    void ShowArticle(const Text& title, const Text& link);
+    // `list_address` is the list page of the plan that found it (see OpenArticle).
+    void ShowArticle(const Text& title, const Text& link, const Text& list_address = {});
+    // What a double-click on a row does with its stored link and its plan's list-page address. The
+    // program hands in the main window's open, which resolves a link without a scheme and reports one
+    // it cannot open; without one the link is opened as stored.
+    using OpenArticle = std::function<void(const Text& stored, const Text& list_address)>;
+    void SetOpenArticle(OpenArticle open) { open_article_ = std::move(open); }
     // Hides the popup, stops the countdown and empties the list.
     void HidePopup();
     // Ticks left before the popup hides itself.
@@ -59,6 +67,7 @@ class NotificationPopup : public QWidget {
     QToolButton* close_button_ = nullptr;
     QTreeWidget* list_ = nullptr;
     QTimer* timer_ = nullptr;
+    OpenArticle open_article_;
     int countdown_ = 0;
     // A drag by the background when the window system has no move loop of its own to offer.
     bool dragging_ = false;

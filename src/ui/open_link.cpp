@@ -8,13 +8,13 @@
 
 namespace marl::ui {
 
-void OpenWebAddress(const Text& stored) {
+bool OpenWebAddress(const Text& stored) {
     const auto address = BrowsableAddress(stored);
-    if (!address) return;
+    if (!address) return false;
     // Tolerant parsing: page links may hold spaces or characters that are not percent-encoded.
     const QUrl url(QString::fromStdString(*address), QUrl::TolerantMode);
-    if (!url.isValid()) return;
-    QDesktopServices::openUrl(url);
+    if (!url.isValid()) return false;
+    return QDesktopServices::openUrl(url);
 }
 
 }  // namespace marl::ui

@@ -119,7 +119,22 @@ bool QtMonitorUi::event(QEvent* event) {
     return true;
 }
 
-void QtMonitorUi::SetPopup(NotificationPopup* popup) { popup_ = popup; }
+void QtMonitorUi::SetPopup(NotificationPopup* popup) {
+    popup_ = popup;
+    if (popup_) {
+        popup_->SetOpenArticle([this](const Text& stored, const Text& list_address) {
+            window_.OpenArticle(stored, list_address);
+        });
+    }
+}
+
+Text QtMonitorUi::ListAddressOf(int32_t position, const Text& plan_name) const {
+    if (plans_ == nullptr) return {};
+    const PlanListPtr plans = plans_->Get();
+    const PlanRecord* plan = plans->At(position);
+    // A reload since the worker took its list may have moved the plan: then the address is unknown.
+    return plan != nullptr && plan->name == plan_name ? plan->url : Text();
+}
 
 void QtMonitorUi::Detach() { detached_ = true; }
 
@@ -127,17 +142,21 @@ void QtMonitorUi::AppendStatus(const Text& line) {
     OnUiThread([&] { window_.status_box()->AppendStatus(ToQString(line)); });
 }
 
-void QtMonitorUi::InsertArticleRow(int32_t, const Text& plan_name, const Text& title, const Text& address,
-                                   const Text& short_time) {
+void QtMonitorUi::InsertArticleRow(int32_t position, const Text& plan_name, const Text& title,
+                                   const Text& address, const Text& short_time) {
     OnUiThread([&] {
+        last_address_ = address;
+        last_list_address_ = ListAddressOf(position, plan_name);
         window_.article_list()->InsertArticleRow(ToQString(plan_name), ToQString(title), ToQString(address),
-                                                 ToQString(short_time));
+                                                 ToQString(short_time), ToQString(last_list_address_));
     });
 }
 
 void QtMonitorUi::ShowArticle(const Text& title, const Text& address) {
     OnUiThread([&] {
-        if (popup_) popup_->ShowArticle(title, address);
+        // The recorder hands each article to the list and then to the popup.
+        if (popup_)
+            popup_->ShowArticle(title, address, address == last_address_ ? last_list_address_ : Text());
     });
 }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "monitor/monitor_ui.h"
+#include "store/plan_record.h"
 
 namespace marl::ui {
 
@@ -20,8 +21,12 @@ class QtMonitorUi final : public QObject, public MonitorUi {
   public:
     explicit QtMonitorUi(MainWindow& window, QObject* parent = nullptr);
 
-    // The popup that ShowArticle feeds; none until start-up has created it.
+    // The popup that ShowArticle feeds; none until start-up has created it. Its double-click opens
+    // through the main window, which says when an address cannot be opened.
     void SetPopup(NotificationPopup* popup);
+    // The plan list, from which each new row learns its plan's list-page address (to open a link
+    // recorded without 补上域名). Without it rows carry none.
+    void SetPlans(const SharedPlanList* plans) { plans_ = plans; }
     // From now on every call returns at once without touching a window (used only when the program
     // takes its windows down in an orderly way, which the normal exit never does).
     void Detach();
@@ -44,8 +49,14 @@ class QtMonitorUi final : public QObject, public MonitorUi {
     template <typename Work>
     void OnUiThread(Work&& work);
 
+    // The list-page address of the plan at `position` (checked by its name), or empty.
+    Text ListAddressOf(int32_t position, const Text& plan_name) const;
+
     MainWindow& window_;
     QPointer<NotificationPopup> popup_;
+    const SharedPlanList* plans_ = nullptr;
+    // The last row's link and list address: the popup entry that follows it is the same article.
+    Text last_address_, last_list_address_;
     std::atomic<bool> detached_{false};
 };
 

@@ -1,7 +1,9 @@
 #include "ui/status_box.h"
 
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace marl::ui {
 namespace {
@@ -27,6 +29,12 @@ void StatusBox::AppendStatus(const QString& text) {
     ensureCursorVisible();
     insertPlainText(WithLineBreaks(text));
     ensureCursorVisible();
+}
+
+void StatusBox::AppendLine(const QString& line) {
+    // An empty last block is one that a line break has just closed (or an empty box).
+    const bool open_line = document()->lastBlock().length() > 1;
+    AppendStatus(open_line ? QStringLiteral("\r\n") + line : line);
 }
 
 void StatusBox::SetWholeText(const QString& text) { setPlainText(WithLineBreaks(text)); }

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRegion>
+#include <QTimer>
 #include <QVariant>
 
 namespace marl::ui {
@@ -59,7 +60,10 @@ class ShadowFollower : public QObject {
                 UpdateShadow(owner_, owner_->isVisible());
                 break;
             case QEvent::Show:
-                UpdateShadow(owner_, true);
+                // The owner's own window is mapped only after its show event: the shadow follows once
+                // it is, so that no window manager sees a shadow belonging to a window it does not
+                // know yet (one placed it at the screen's top-left, alone).
+                QTimer::singleShot(0, this, [this] { UpdateShadow(owner_, owner_->isVisible()); });
                 break;
             case QEvent::Hide:
                 UpdateShadow(owner_, false);
@@ -146,8 +150,12 @@ WindowShadow::WindowShadow(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint |
                          Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus) {
     setObjectName(QStringLiteral("Halo.Shadow"));
-    // A topmost owner (the popup) keeps its shadow above other windows too.
-    if (owner->windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint);
+    // A topmost owner (the popup) keeps its shadow above other windows too, and the window manager
+    // neither places nor stacks it: it goes exactly where the popup's rings belong.
+    if (owner->windowFlags() & Qt::WindowStaysOnTopHint) {
+        setWindowFlag(Qt::WindowStaysOnTopHint);
+        setWindowFlag(Qt::BypassWindowManagerHint);
+    }
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -147,8 +147,8 @@ std::string SingleLine(std::string_view text) {
     return out;
 }
 
-std::string Exchange(std::string_view url_text, HttpMethod method, std::string_view body,
-                     std::string_view header_text, const HttpLimits& limits) {
+HttpResponse Exchange(std::string_view url_text, HttpMethod method, std::string_view body,
+                      std::string_view header_text, const HttpLimits& limits) {
     const Text headers = NormalizeHeaderNames(header_text);
     const std::string agent = SingleLine(PickAgent(headers));
     const std::string address = ConnectionUrl(url_text);
@@ -219,13 +219,20 @@ std::string Exchange(std::string_view url_text, HttpMethod method, std::string_v
 
     // The outcome is not looked at: whatever arrived is the answer, as with a read that fails.
     curl_easy_perform(h);
-    return std::move(transfer.body);
+    long status = 0;
+    if (curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) status = 0;
+    return HttpResponse{std::move(transfer.body), static_cast<int>(status)};
 }
 
 }  // namespace
 
 std::string SendRequest(const Text& url, HttpMethod method, const Text& body, const Text& header_text,
                         const HttpLimits& limits) {
+    return SendRequestWithStatus(url, method, body, header_text, limits).body;
+}
+
+HttpResponse SendRequestWithStatus(const Text& url, HttpMethod method, const Text& body,
+                                   const Text& header_text, const HttpLimits& limits) {
     try {
         return Exchange(UpToZero(url), method, UpToZero(body), UpToZero(header_text), limits);
     } catch (const std::bad_alloc&) {

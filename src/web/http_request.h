@@ -37,12 +37,22 @@ Text PickAgent(std::string_view normalized_header_text);
 // percent-encoded, as the request line has them.
 Text CompleteHeaders(std::string_view header_text, std::string_view url, HttpMethod method);
 
+// What one exchange brought: the body and the status code of the last response (after redirects),
+// 0 when no response arrived at all.
+struct HttpResponse {
+    std::string body;
+    int status = 0;
+};
+
 // One HTTP/1.1 exchange; returns the response body with any transfer coding removed. Goes straight to
 // the site (proxy settings ignored), follows redirects between http and https, accepts any certificate,
 // keeps cookies in one store shared by the whole process, opens a fresh connection every time. Failures
-// are not reported: the body is empty or as long as it got. The status code is not looked at. Safe to
-// call from several threads at once.
+// are not reported: the body is empty or as long as it got. The body of an error page (404, 500) is a
+// page like any other. Safe to call from several threads at once.
 std::string SendRequest(const Text& url, HttpMethod method, const Text& body, const Text& header_text,
                         const HttpLimits& limits = {});
+// The same exchange, with the status code for callers that tell the user about it (the plan tester).
+HttpResponse SendRequestWithStatus(const Text& url, HttpMethod method, const Text& body,
+                                   const Text& header_text, const HttpLimits& limits = {});
 
 }  // namespace marl

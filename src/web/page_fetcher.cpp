@@ -89,9 +89,12 @@ Text CleanPageText(std::string_view text) {
 
 Text FetchPage(const Text& url, HttpMethod method, const Text& post, const Text& header_text, bool is_gbk,
                const HttpLimits& limits) {
+    return PageText(SendRequest(url, method, post, header_text, limits), is_gbk);
+}
+
+Text PageText(std::string&& body, bool is_gbk) {
     try {
         // The body becomes the page text where it lies; a UTF-8 body is converted once and dropped.
-        std::string body = SendRequest(url, method, post, header_text, limits);
         Text text;
         if (is_gbk) {
             body.resize(UpToZero(body).size());  // what BytesAsText keeps, without copying it

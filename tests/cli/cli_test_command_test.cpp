@@ -151,7 +151,7 @@ TEST_F(CliTestCommand, OutputForPeopleShowsSectionsRowsAndTheReportLast) {
             "\n1\t/news/1.html\t<img src=\"t.jpg\">\t<a href=\"/news/1.html\"><img src=\"t.jpg\"></a>\n"),
         std::string::npos);
     EXPECT_NE(run.out.find("encoding: Utf-8\n"), std::string::npos);
-    EXPECT_NE(run.out.find("dom: http://127.0.0.1:" + std::to_string(server_.port()) + "/\n"),
+    EXPECT_NE(run.out.find("dom: http://127.0.0.1:" + std::to_string(server_.port()) + "\n"),
               std::string::npos);
     const std::string report =
         "report:\n  网页源码：访问正常\n  区间匹配状态：已启用\n  区间匹配状态：正常（已截取到代码）\n"

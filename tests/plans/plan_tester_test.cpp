@@ -88,6 +88,40 @@ TEST_F(PlanTesterTest, NothingReceivedEndsWithTheAccessReport) {
     }
 }
 
+TEST_F(PlanTesterTest, ResponseThatIsNotTwoHundredSaysItsStatus) {
+    struct Case {
+        int status;
+        std::string body;
+        std::vector<Text> report;
+    };
+    const Text ok = Gbk("网页源码：访问正常");
+    const Text empty = Gbk("网页访问：请求不到数据！");
+    const auto line = [](int status) {
+        return Gbk("网页状态：HTTP " + std::to_string(status) + "（不是正常页面，下面的结果可能不对）");
+    };
+    const std::vector<Case> cases = {
+        {200, "<p>list</p>", {ok}},
+        {204, "", {empty}},
+        // An error page is a page: it is shown and searched, and the report says why it may be wrong.
+        {404, "<p>not found</p>", {ok, line(404)}},
+        {500, "<p>server error</p>", {ok, line(500)}},
+        {404, "", {empty, line(404)}},
+    };
+    for (const Case& c : cases) {
+        PlanTestInput input = Plan("/list", c.body);
+        server_.SetStatus("/list", c.status);
+        const PlanTestResult result = Test(1, input);
+        EXPECT_EQ(result.ReportLines(), c.report) << c.status;
+    }
+    // Modes 2 and 3 go on with the error page, the status line right after the page line.
+    PlanTestInput input = Plan("/gone", Anchor("/n/1.html", "a"));
+    server_.SetStatus("/gone", 404);
+    const PlanTestResult result = Test(2, input);
+    ASSERT_GE(result.ReportLines().size(), 2u);
+    EXPECT_EQ(result.ReportLines()[1], line(404));
+    EXPECT_EQ(result.Rows().size(), 1u);
+}
+
 TEST_F(PlanTesterTest, ModeTwoCutsTheAreaAndListsEveryLinkInPageOrder) {
     PlanTestInput input = Plan("/news/index.html", kListPage);
     input.part = Gbk("<ul class=#引号news#引号>[*]</ul>");
@@ -277,9 +311,12 @@ TEST_F(PlanTesterTest, AutoDetectionPicksTheListEntryFromThePageDeclaration) {
         input.code_index = 0;
         const PlanTestResult result = Test(1, input);
         EXPECT_EQ(result.Encoding(), c.code_index) << c.head;
-        // The choice comes before the page section; the page keeps its UTF-8 reading.
+        // The choice comes before the page section, which shows the page as the chosen entry reads it
+        // (this UTF-8 page's bytes as they are, where GBK was chosen).
         EXPECT_EQ(result.events.front().kind, PlanTestEvent::kEncoding) << c.head;
-        EXPECT_NE(result.Sections()[0].text.find(Gbk("页面")), Text::npos) << c.head;
+        EXPECT_NE(result.Sections()[0].text.find(c.code_index == 2 ? Gbk("页面") : std::string("页面")),
+                  Text::npos)
+            << c.head;
     }
     // A chosen encoding is left alone, and GBK reads the page's bytes as they are.
     PlanTestInput gbk = Plan("/gbk", Gbk("<head><meta charset=\"gbk\"></head><p>页面</p>"));
@@ -287,11 +324,16 @@ TEST_F(PlanTesterTest, AutoDetectionPicksTheListEntryFromThePageDeclaration) {
     const PlanTestResult chosen = Test(1, gbk);
     EXPECT_FALSE(chosen.Encoding().has_value());
     EXPECT_NE(chosen.Sections()[0].text.find(Gbk("页面")), Text::npos);
-    // Under 自动识别 a GBK page is first read as UTF-8: its Chinese text is lost until the next test.
+    // Under 自动识别 a page that declares GBK is shown, cut and searched as GBK in the same run.
+    server_.SetPage("/gbk", Gbk("<head><meta charset=\"gbk\"></head><ul><li><a href=\"/n/1.html\">页面</a>"
+                                "</li></ul>"));
     gbk.code_index = 0;
-    const PlanTestResult detected = Test(1, gbk);
+    gbk.part = "<ul>[*]</ul>";
+    const PlanTestResult detected = Test(2, gbk);
     EXPECT_EQ(detected.Encoding(), 1);
-    EXPECT_EQ(detected.Sections()[0].text.find(Gbk("页面")), Text::npos);
+    EXPECT_NE(detected.Sections()[0].text.find(Gbk("页面")), Text::npos);
+    ASSERT_EQ(detected.Rows().size(), 1u);
+    EXPECT_EQ(detected.Rows()[0].title, Gbk("页面"));
 }
 
 TEST_F(PlanTesterTest, LinkPrefixIsProposedForANewPlanFromItsFirstLink) {
@@ -303,9 +345,11 @@ TEST_F(PlanTesterTest, LinkPrefixIsProposedForANewPlanFromItsFirstLink) {
         bool message;
     };
     const std::vector<Case> cases = {
-        {"root-relative", "/news/1.html", "/news/list.html?p=1", "0", false, site + "/", false},
-        {"empty position", "/news/1.html", "/news/list.html", "", false, site + "/", false},
+        // A link from the root brings its own "/": the prefix ends with the host.
+        {"root-relative", "/news/1.html", "/news/list.html?p=1", "0", false, site, false},
+        {"empty position", "/news/1.html", "/news/list.html", "", false, site, false},
         {"relative", "news/1.html", "/list", "0", false, site + "/", false},
+        {"scheme-relative", "//cdn.example/1.html", "/list", "0", false, "http:", false},
         {"absolute", "http://example.com/1.html", "/list", "0", false, std::nullopt, false},
         {"https", "https://example.com/1.html", "/list", "0", false, std::nullopt, false},
         {"dot slash", "./news/1.html", "/list", "0", false, std::nullopt, true},
@@ -313,7 +357,8 @@ TEST_F(PlanTesterTest, LinkPrefixIsProposedForANewPlanFromItsFirstLink) {
         {"stored plan", "/news/1.html", "/list", "2", false, std::nullopt, false},
         {"stored plan dot", "./news/1.html", "/list", "2", false, std::nullopt, false},
         // Fetched as an http address, so the prefix is the http one rather than ":///".
-        {"no scheme", "/news/1.html", "/list", "0", true, site + "/", false},
+        {"no scheme", "/news/1.html", "/list", "0", true, site, false},
+        {"no scheme relative", "news/1.html", "/list", "0", true, site + "/", false},
     };
     for (const Case& c : cases) {
         // The first link decides even when the filters drop it.
@@ -383,7 +428,7 @@ TEST_F(PlanTesterTest, EventsComeInTheOrderTheTesterProducesThem) {
               (std::vector<K>{K::kEncoding, K::kSection, K::kReport, K::kReport, K::kReport, K::kSection,
                               K::kRow, K::kRow, K::kReport, K::kReport, K::kSection, K::kSection, K::kDom}));
     EXPECT_EQ(result.Encoding(), 2);
-    EXPECT_EQ(result.Dom(), "http://127.0.0.1:" + std::to_string(server_.port()) + "/");
+    EXPECT_EQ(result.Dom(), "http://127.0.0.1:" + std::to_string(server_.port()));
 
     // Streamed, the same events reach the sink in the same order and the result keeps none.
     std::vector<K> streamed;

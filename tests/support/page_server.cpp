@@ -25,8 +25,10 @@ PageServer::PageServer() : impl_(std::make_unique<Impl>()) {
         if (delay != delays_.end() && stopped_.wait_for(lock, delay->second, [this] { return stopping_; }))
             return;
         auto it = pages_.find(request.path);
+        const auto status = statuses_.find(request.path);
+        if (status != statuses_.end()) response.status = status->second;
         if (it == pages_.end()) {
-            response.status = 404;
+            if (status == statuses_.end()) response.status = 404;
             return;
         }
         response.set_content(it->second.body, it->second.content_type);
@@ -58,6 +60,11 @@ PageServer::~PageServer() {
 void PageServer::SetPage(const std::string& path, std::string body, std::string content_type) {
     std::lock_guard lock(mutex_);
     pages_[path] = Page{std::move(body), std::move(content_type)};
+}
+
+void PageServer::SetStatus(const std::string& path, int status) {
+    std::lock_guard lock(mutex_);
+    statuses_[path] = status;
 }
 
 void PageServer::SetDelay(const std::string& path, std::chrono::milliseconds delay) {

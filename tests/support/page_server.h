@@ -19,6 +19,8 @@ class PageServer {
 
     void SetPage(const std::string& path, std::string body,
                  std::string content_type = "text/html; charset=utf-8");
+    // Answers `path` with this status code (its page, if any, as the body): an error page.
+    void SetStatus(const std::string& path, int status);
     // Holds every answer for `path` back by `delay` before sending it (a slow site).
     void SetDelay(const std::string& path, std::chrono::milliseconds delay);
     // "http://127.0.0.1:PORT" + path.
@@ -40,6 +42,7 @@ class PageServer {
     std::map<std::string, Page> pages_;
     std::map<std::string, int> hits_;
     std::map<std::string, std::chrono::milliseconds> delays_;
+    std::map<std::string, int> statuses_;
 };
 
 }  // namespace marl::test

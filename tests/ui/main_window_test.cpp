@@ -157,26 +157,47 @@ TEST_F(MainWindowTest, KeyboardMovesTheSelectionButActsOnNothing) {
 TEST_F(MainWindowTest, DoubleClickOpensOnlyWebLinksWithPlainAmpersands) {
     struct Case {
         const char* link;
-        const char* opened;  // nullptr: nothing reaches the browser
+        const char* list;    // the list-page address of the row's plan
+        const char* opened;  // nullptr: nothing reaches the browser, a status line says so
+        const char* status;  // the end of that status line
     };
     const Case cases[] = {
-        {"http://127.0.0.1/a?x=1&amp;y=2", "http://127.0.0.1/a?x=1&y=2"},
-        {"HTTPS://127.0.0.1/b", "https://127.0.0.1/b"},
-        {"file:///etc/passwd", nullptr},
-        {"javascript:alert(1)", nullptr},
-        {"/relative/only.html", nullptr},
-        {"", nullptr},
+        {"http://127.0.0.1/a?x=1&amp;y=2", "", "http://127.0.0.1/a?x=1&y=2", nullptr},
+        {"HTTPS://127.0.0.1/b", "", "https://127.0.0.1/b", nullptr},
+        // A link recorded without 补上域名 opens against its plan's list page.
+        {"/np/2.html", "http://127.0.0.1:8080/np/index.html", "http://127.0.0.1:8080/np/2.html", nullptr},
+        {"2.html?x=1&amp;y=2", "https://127.0.0.1/np/", "https://127.0.0.1/np/2.html?x=1&y=2", nullptr},
+        {"file:///etc/passwd", "http://127.0.0.1/", nullptr, "无法打开文章网址：file:///etc/passwd"},
+        {"javascript:alert(1)", "http://127.0.0.1/", nullptr, "无法打开文章网址：javascript:alert(1)"},
+        {"/relative/only.html", "", nullptr,
+         "无法打开文章网址：/relative/only.html（该方案未填写 补上域名）"},
+        {"", "", nullptr, "无法打开文章网址："},
     };
     for (const Case& c : cases) {
         List()->clear();
         browser_.opened.clear();
-        List()->InsertArticleRow("P", "T", QString::fromUtf8(c.link), "t");
+        window_.status_box()->SetWholeText(QStringLiteral("before"));
+        List()->InsertArticleRow("P", "T", QString::fromUtf8(c.link), "t", QString::fromUtf8(c.list));
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, RowCentre(0));
         QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, RowCentre(0));
+        // What is stored, and shown by a click, stays as it was.
+        EXPECT_EQ(List()->CellText(0, ArticleList::kColumnLink), QString::fromUtf8(c.link));
         if (c.opened == nullptr) {
             EXPECT_TRUE(browser_.opened.empty()) << c.link;
+            // One line of its own after the click's title and link, stamped as monitoring lines are.
+            const QStringList lines = Status().split(QLatin1Char('\n'));
+            ASSERT_GE(lines.size(), 3) << Status().toStdString();
+            EXPECT_EQ(lines.mid(0, lines.size() - 2).join(QLatin1Char('\n')) + QLatin1Char('\n'),
+                      QStringLiteral("T\n") + QString::fromUtf8(c.link) +
+                          (*c.link ? QStringLiteral("\n") : QString()));
+            const QString line = lines[lines.size() - 2];
+            EXPECT_TRUE(line.startsWith(QStringLiteral("[ "))) << line.toStdString();
+            EXPECT_TRUE(line.endsWith(QString::fromUtf8(c.status))) << line.toStdString();
+            EXPECT_EQ(lines.back(), QString());
         } else {
             ASSERT_EQ(browser_.opened.size(), 1u) << c.link;
             EXPECT_EQ(browser_.opened[0].toString(), QString::fromUtf8(c.opened));
+            EXPECT_FALSE(Status().contains(QStringLiteral("无法打开")));
         }
     }
     // No selected row: nothing happens.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
@@ -69,9 +70,19 @@ TEST_F(PopupTest, IsCreatedHiddenWithItsControlsInPlace) {
     EXPECT_EQ(shadow->property(kShadowColorProperty).toUInt(), 0x00C0C0C0u);
     EXPECT_EQ(shadow->property(kShadowSizeProperty).toInt(), 2);
     EXPECT_FALSE(shadow->isVisible());
+    // The window manager neither places nor stacks it: it can appear only around the popup.
+    EXPECT_TRUE(shadow->windowFlags().testFlag(Qt::BypassWindowManagerHint));
     popup_.ShowArticle("a", "http://127.0.0.1/a");
-    EXPECT_TRUE(shadow->isVisible());
+    // It is shown after the popup's own window, never before, and only around it.
+    EXPECT_FALSE(shadow->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shadow->isVisible(); }));
     EXPECT_EQ(shadow->geometry(), popup_.frameGeometry().adjusted(-2, -2, 2, 2));
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            EXPECT_TRUE(popup_.frameGeometry().adjusted(-2, -2, 2, 2).contains(window->frameGeometry()))
+                << window->objectName().toStdString();
+        }
+    }
     popup_.HidePopup();
     EXPECT_FALSE(shadow->isVisible());
 }

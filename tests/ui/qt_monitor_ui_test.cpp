@@ -12,10 +12,13 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "store/plan_record.h"
+#include "support/gui/browser_stand_in.h"
 #include "support/gui/message_box_recorder.h"
 #include "text/text.h"
 #include "ui/article_list.h"
@@ -141,6 +144,44 @@ TEST_F(QtMonitorUiTest, AfterDetachNoCallWaitsForTheUiThread) {
     worker.join();
     EXPECT_EQ(window_.article_list()->topLevelItemCount(), 0);
     EXPECT_EQ(window_.start_button()->text(), QStringLiteral("监控"));
+}
+
+TEST_F(QtMonitorUiTest, RowsAndPopupOpenLinksAgainstTheirPlansListPage) {
+    test::BrowserStandIn browser;
+    SharedPlanList plans;
+    PlanRecord plan;
+    plan.name = "P";
+    plan.url = "http://127.0.0.1:8080/np/index.html";
+    plans.Set(std::make_shared<const PlanList>(std::vector<PlanRecord>{plan}));
+    ui_.SetPlans(&plans);
+    NotificationPopup popup;
+    ui_.SetPopup(&popup);
+
+    ASSERT_TRUE(RunWorker([&] {
+        ui_.InsertArticleRow(1, "P", "T", "/np/2.html", "03-05 07:08");
+        ui_.ShowArticle("T", "/np/2.html");
+        // A row whose plan is not (or no longer) at its position gets no list address.
+        ui_.InsertArticleRow(1, "Q", "U", "/np/3.html", "03-05 07:09");
+    }));
+    EXPECT_EQ(window_.article_list()->ListAddress(1), ToQString(plan.url));
+    EXPECT_EQ(window_.article_list()->ListAddress(0), QString());
+
+    // The popup's double-click opens through the window: resolved, or a status line when it cannot.
+    QTreeWidget* list = popup.findChild<QTreeWidget*>(QStringLiteral("超级列表框_新文章"));
+    ASSERT_NE(list, nullptr);
+    const auto double_click = [list](int row) {
+        const QPoint at = list->visualItemRect(list->topLevelItem(row)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+    double_click(0);
+    ASSERT_EQ(browser.opened.size(), 1u);
+    EXPECT_EQ(browser.opened[0].toString(), QStringLiteral("http://127.0.0.1:8080/np/2.html"));
+    popup.ShowArticle("U", "/np/3.html");
+    double_click(1);
+    EXPECT_EQ(browser.opened.size(), 1u);
+    EXPECT_TRUE(window_.status_box()->WholeText().contains(QStringLiteral("无法打开文章网址：/np/3.html")));
+    ui_.SetPopup(nullptr);
 }
 
 }  // namespace

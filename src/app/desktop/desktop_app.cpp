@@ -51,6 +51,7 @@ DesktopApp::DesktopApp(const std::string& program_directory, DesktopOptions opti
     db_.SetIdleHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 
     ui_ = std::make_unique<ui::QtMonitorUi>(*window_);
+    ui_->SetPlans(&plans_);
     context_ = std::make_unique<MonitorContext>(MonitorContext{db_, plans_, *ui_, clock_, options.limits});
     engine_ = std::make_unique<MonitorEngine>(
         *ui_, [context = context_.get()](int32_t position) { ProcessPlan(*context, position); });

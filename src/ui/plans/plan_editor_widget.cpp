@@ -4,16 +4,19 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTextCursor>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <utility>
 
 #include "ui/plans/line_label_widget.h"
@@ -35,6 +38,9 @@ const QString kBasicLabels = QStringLiteral(
 const QString kAdvancedLabels = QStringLiteral("协议头\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nPost");
 // Both label blocks were laid out for a 12-pixel line.
 constexpr int kLabelPitch = 12;
+// The inside of the window: the source box ends at x 856 and the status box at y 566.
+constexpr int kInsideWidth = 860;
+constexpr int kInsideHeight = 570;
 
 // Multi-line boxes show CR LF as one line break and give it back as CR LF, so stored values survive.
 QString ToBoxText(const Text& gbk) { return ToQString(ReplaceAll(gbk, "\r\n", "\n")); }
@@ -70,7 +76,9 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
                                    std::function<void()> reload_plan_tree)
     : QWidget(nullptr), store_(store), plans_(plans), reload_plan_tree_(std::move(reload_plan_tree)) {
     setWindowTitle(QStringLiteral("方案管理"));
-    setFixedSize(864, 600);
+    // 864 x 600 is the window with its frame; the inside holds the controls with a 4-pixel margin on
+    // the right and below, as on the left and above, and no empty strips.
+    setFixedSize(kInsideWidth, kInsideHeight);
 
     tabs_ = Place(new TabControl(this), "选择夹1", 4, 8, 436, 280);
     BuildBasicPage(tabs_->AddPage(QStringLiteral("基础配置")));
@@ -164,10 +172,21 @@ void PlanEditorWidget::OpenPlanEditor(int position) {
         WriteForm(PlanFormOf(*plan, position));
         submit_->setText(QStringLiteral("修 改"));
     }
+    if (!isVisible()) CentreOnScreen();
     show();
     if (isMinimized()) showNormal();
     raise();
     activateWindow();
+}
+
+void PlanEditorWidget::CentreOnScreen() {
+    // Without a place of its own the window system may put it at the screen's corner, its title bar
+    // out of reach under some window managers. Centred on the work area, never above or left of it.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    move(std::max(area.left(), area.left() + (area.width() - width()) / 2),
+         std::max(area.top(), area.top() + (area.height() - height()) / 2));
 }
 
 void PlanEditorWidget::WriteForm(const PlanForm& form) {
@@ -239,8 +258,13 @@ void PlanEditorWidget::WriteStatusSegments(const std::vector<Text>& segments) {
 }
 
 bool PlanEditorWidget::eventFilter(QObject* watched, QEvent* event) {
+    // Help is for moving into a field. The focus coming back to the same field when its context menu
+    // closes, or when the user returns from another window, would only wipe what the box shows (a
+    // test row being read).
     if (event->type() == QEvent::FocusIn) {
-        WriteStatusSegments(FieldHelpSegments(watched->objectName().toStdString()));
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            WriteStatusSegments(FieldHelpSegments(watched->objectName().toStdString()));
     }
     return QWidget::eventFilter(watched, event);
 }

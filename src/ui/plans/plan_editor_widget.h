@@ -53,6 +53,8 @@ class PlanEditorWidget : public QWidget {
     void BuildAdvancedPage(QWidget* page);
     void BuildWindowControls();
     void WriteForm(const PlanForm& form);
+    // Places the window in the middle of the screen's work area.
+    void CentreOnScreen();
     // The window's state while the tester fetches: emptied outputs, a wait cursor and disabled test
     // buttons, painted before the fetch holds the thread.
     void BeginTest();

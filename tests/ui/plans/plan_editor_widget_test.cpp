@@ -11,10 +11,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,7 +83,9 @@ class PlanEditorTest : public ::testing::Test {
 
 TEST_F(PlanEditorTest, WindowHasEveryControlAtItsPlace) {
     EXPECT_EQ(editor_->windowTitle(), Q("方案管理"));
-    EXPECT_EQ(editor_->size(), QSize(864, 600));
+    // The inside fits the controls (right edge 856, bottom 566) with the 4-pixel margin they keep on
+    // the left and above; 864 x 600 is the window with its frame.
+    EXPECT_EQ(editor_->size(), QSize(860, 570));
     EXPECT_EQ(editor_->parentWidget(), nullptr);
     EXPECT_EQ(editor_->windowModality(), Qt::NonModal);
 
@@ -115,13 +119,16 @@ TEST_F(PlanEditorTest, WindowHasEveryControlAtItsPlace) {
         {"源码编辑框", false, {445, 4, 411, 372}},
         {"超级列表框_测试", false, {448, 384, 405, 178}},
     };
+    QRect controls;
     for (const Place& place : places) {
         QWidget* control = Field<QWidget>(place.name);
         ASSERT_NE(control, nullptr);
         const QRect expected = place.on_tab ? place.rect.translated(4, 8) : place.rect;
         EXPECT_EQ(QRect(control->mapTo(editor_.get(), QPoint(0, 0)), control->size()), expected)
             << place.name;
+        controls |= expected;
     }
+    EXPECT_EQ(controls.adjusted(-4, -4, 4, 4), editor_->rect());
 
     const QTabBar* bar = Field<QWidget>("选择夹1")->findChild<QTabBar*>();
     ASSERT_NE(bar, nullptr);
@@ -404,6 +411,26 @@ TEST_F(PlanEditorTest, FocusWritesTheFieldsHelpSegmentBySegment) {
     EXPECT_TRUE(area.endsWith(Q("\r\nclass-[class名]-3 表示 获取页面 class\r\nid-[*]-2")));
     EXPECT_EQ(area.count(Q("\r\n")), 98);
     EXPECT_EQ(area.count(Q("--------------------------------------\r\n")), 2);
+
+    // The focus coming back to a field (its context menu closed, the window active again) is no move
+    // into it: what the box shows, a test row being read, stays.
+    for (const Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        Field<QWidget>("状态输出")->setFocus();
+        Field<QPlainTextEdit>("状态输出")->setPlainText(Q("row being read"));
+        Field<QWidget>("框_url")->setFocus(reason);
+        ASSERT_TRUE(Field<QWidget>("框_url")->hasFocus());
+        EXPECT_EQ(Box("状态输出"), Q("row being read")) << reason;
+    }
+}
+
+TEST_F(PlanEditorTest, OpensCentredOnTheScreen) {
+    editor_->OpenPlanEditor(0);
+    const QRect area = editor_->screen()->availableGeometry();
+    // The offscreen screen is 800 x 800, narrower than the window: it keeps to the left edge.
+    const int left = std::max(area.left(), area.left() + (area.width() - editor_->width()) / 2);
+    const int top = std::max(area.top(), area.top() + (area.height() - editor_->height()) / 2);
+    EXPECT_EQ(editor_->pos(), QPoint(left, top));
+    EXPECT_GT(top, area.top());
 }
 
 }  // namespace
