@@ -294,6 +294,29 @@ TEST_F(PlanEditorTest, UnchangedPlanSavesItsStoredBytes) {
     EXPECT_EQ(Rows(columns), before);
 }
 
+// Filter words holding GBK characters whose second byte is 0x7C (東, 億, 縷, 瑋) reopen as stored
+// and an unchanged save keeps the row byte for byte.
+TEST_F(PlanEditorTest, FilterWordsWithBarBytesInCharactersSaveUnchanged) {
+    test::RawSqlite raw(path_);
+    raw.ExecBound(
+        "INSERT INTO rule (id, class, name, url, code, ua, post, part, js, url_gs, inc1, inc0, ltime, "
+        "dom, url_key, url_key_i, inck) VALUES (6, '1', '東', 'http://h/l', '1', '', '', '[*]', '', '', "
+        "?, ?, '', '', '', '1', ?)",
+        {"東京$$list$$億元", "縷$$瑋", "億"});
+    const std::string columns = "name||url||code||ua||post||part||inc1||inc0||dom||url_key||url_key_i||inck";
+    const std::vector<std::string> before = Rows(columns);
+    store_.LoadPlans();
+    editor_->OpenPlanEditor(1);
+    EXPECT_EQ(Line("框_包含"), Q("東京$$list$$億元"));
+    EXPECT_EQ(Line("框_不包含"), Q("縷$$瑋"));
+    EXPECT_EQ(Line("框_必含"), Q("億"));
+    test::MessageBoxRecorder boxes;
+    Submit();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, Q("成功"));
+    EXPECT_EQ(Rows(columns), before);
+}
+
 // The position the editor was opened with may name another plan once deletes and a reload have moved
 // the list on; the save still changes the plan that was opened.
 TEST_F(PlanEditorTest, SaveChangesTheOpenedPlanAfterTheListMoved) {

@@ -111,6 +111,19 @@ TEST(PlanFormTest, StoredPlanOpensWithWordsAsTypedAndKnownChoices) {
     }
 }
 
+// Only a "|" of its own goes back to "$$": GBK characters whose second byte is 0x7C stay whole.
+TEST(PlanFormTest, FilterWordsKeepCharactersWhoseSecondByteIsABar) {
+    PlanRecord plan;
+    plan.code = "1";
+    plan.inck = Gbk("東");
+    plan.inc1 = Gbk("東京|list|億元");  // as PlanRecordFromRow leaves "東京$$list$$億元"
+    plan.inc0 = Gbk("縷|瑋");
+    const PlanForm form = PlanFormOf(plan, 1);
+    EXPECT_EQ(form.inck, Gbk("東"));
+    EXPECT_EQ(form.inc1, Gbk("東京$$list$$億元"));
+    EXPECT_EQ(form.inc0, Gbk("縷$$瑋"));
+}
+
 class SubmitPlanTest : public ::testing::Test {
   protected:
     void SetUp() override {
