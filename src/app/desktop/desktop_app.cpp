@@ -143,8 +143,9 @@ void DesktopApp::SaveSettings() {
 void DesktopApp::OpenPlanEditor(int position) {
     if (!editor_) {
         // A window of its own, owned by nobody: the main window stays usable while it is open.
+        // A save rebuilds the tree from the store but keeps the user's check marks and frequency.
         editor_ = std::make_unique<ui::PlanEditorWidget>(store_, plans_,
-                                                         [this] { window_->plan_tree()->ReloadPlanTree(); });
+                                                         [this] { window_->plan_tree()->RefreshPlans(); });
         editor_->SetTestLimits(limits_);
     }
     editor_->OpenPlanEditor(position);
