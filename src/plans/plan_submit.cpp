@@ -73,6 +73,7 @@ SubmitOutcome SubmitPlan(const PlanForm& form, int32_t plan_id, PlanStore& store
     const StoreResult stored = store.UpsertPlan(PlanValuesOf(form), id);
     outcome.status = stored.ok ? SubmitOutcome::kSaved : SubmitOutcome::kFailed;
     outcome.sql = stored.sql;
+    outcome.id = stored.id;
     return outcome;
 }
 
