@@ -7,8 +7,9 @@
 namespace marl {
 namespace {
 
-// The stored filter words use "|" where the user typed "$$"; the editor shows them as typed.
-Text WordsAsTyped(const Text& stored) { return ReplaceAll(stored, "|", "$$"); }
+// The loaded filter words hold "|" where the user typed "$$"; the editor shows them as typed. Only a
+// "|" of its own counts: a GBK character whose second byte is 0x7C (東, 億) stays that character.
+Text WordsAsTyped(const Text& loaded) { return ReplaceCharacter(loaded, '|', "$$"); }
 
 }  // namespace
 
@@ -75,6 +76,7 @@ SubmitOutcome SubmitPlan(const PlanForm& form, int32_t plan_id, PlanStore& store
     const StoreResult stored = store.UpsertPlan(PlanValuesOf(form), id);
     outcome.status = stored.ok ? SubmitOutcome::kSaved : SubmitOutcome::kFailed;
     outcome.sql = stored.sql;
+    outcome.id = stored.id;
     return outcome;
 }
 

@@ -45,6 +45,8 @@ struct SubmitOutcome {
     Status status = kRefused;
     Text message;  // kRefused: the failed check's message
     Text sql;      // kSaved and kFailed: the statement that ran
+    // kSaved: the id of the plan saved (the new row's for an insert).
+    int32_t id = 0;
 };
 
 // Checks the form and saves it. When the form's position is above 0, `plan_id` is the id of the plan

@@ -54,17 +54,7 @@ const Texts& T() {
 
 // True when the text holds a "|" of its own. A GBK character may have 0x7C as its second byte; that
 // byte is part of the character, not a bar, and the filter reads the words as characters.
-bool HasBar(std::string_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (IsGbkLead(b) && i + 1 < text.size()) {
-            ++i;
-        } else if (b == '|') {
-            return true;
-        }
-    }
-    return false;
-}
+bool HasBar(std::string_view text) { return FindCharacter(text, '|') != kNotFound; }
 
 // The text as the views get it: whole up to `limit` bytes, else cut before the first character that
 // would cross the limit, followed by a note with the full size.

@@ -270,11 +270,23 @@ void Database::Close() {
 bool Database::IsOpen() const { return open_; }
 
 bool Database::ExecuteSql(const Text& statement) {
+    int64_t inserted_id = 0;
+    return ExecuteSql(statement, inserted_id);
+}
+
+bool Database::ExecuteSql(const Text& statement, int64_t& inserted_id) {
+    inserted_id = 0;
     auto lock = AcquireOutsideRecording();
     if (!connection_) return false;
     RowSink sink;
     try {
-        return RunStatement(connection_->get(), statement, sink);
+        // The connection's last insert id outlives statements (and belongs to whichever table had
+        // the last insert): it is this statement's row only when this statement changed rows.
+        sqlite3* c = connection_->get();
+        const int changes_before = sqlite3_total_changes(c);
+        const bool ok = RunStatement(c, statement, sink);
+        if (ok && sqlite3_total_changes(c) != changes_before) inserted_id = sqlite3_last_insert_rowid(c);
+        return ok;
     } catch (const std::bad_alloc&) {
         return false;
     }

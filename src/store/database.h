@@ -37,6 +37,10 @@ class Database {
     // Runs a statement that returns no rows. True when it was prepared and ran to its end, also
     // when it changed nothing.
     bool ExecuteSql(const Text& statement);
+    // The same for an INSERT: `inserted_id` receives the new row's id, read under the same hold of
+    // the connection, so no other thread's insert can come in between; 0 when the statement changed
+    // no row.
+    bool ExecuteSql(const Text& statement, int64_t& inserted_id);
     // The number of rows of "SELECT * FROM info where " + condition; 0 when the statement fails.
     int32_t CountArticlesWhere(const Text& condition);
     // Runs a query; `rows` receives every row, columns in select-list order, NULL and values

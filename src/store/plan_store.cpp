@@ -1,5 +1,6 @@
 #include "store/plan_store.h"
 
+#include <limits>
 #include <new>
 #include <string>
 #include <string_view>
@@ -150,7 +151,16 @@ StoreResult PlanStore::UpsertPlan(const PlanValues& values, int32_t id) {
     } catch (const std::bad_alloc&) {
         return result;
     }
-    result.ok = db_.ExecuteSql(result.sql);
+    if (id > 0) {
+        result.ok = db_.ExecuteSql(result.sql);
+        if (result.ok) result.id = id;
+        return result;
+    }
+    int64_t inserted_id = 0;
+    result.ok = db_.ExecuteSql(result.sql, inserted_id);
+    if (result.ok && inserted_id > 0 && inserted_id <= std::numeric_limits<int32_t>::max()) {
+        result.id = static_cast<int32_t>(inserted_id);
+    }
     return result;
 }
 

@@ -16,6 +16,7 @@ struct PlanValues {
 struct StoreResult {
     bool ok = false;
     Text sql;
+    int32_t id = 0;  // a successful save: the id of the plan saved (the new row's for an insert)
 };
 
 // The only reader and writer of table `rule`.
@@ -30,7 +31,8 @@ class PlanStore {
     // time, not a database, no plan table) or the list could not be built, false for a table without
     // rows. Callers that must not take a broken database for an empty one ask this form.
     int LoadPlans(bool& failed);
-    // Inserts a new plan when id is 0 (or below), else updates the plan with that id.
+    // Inserts a new plan when id is 0 (or below), else updates the plan with that id. On success the
+    // result names the plan's id.
     StoreResult UpsertPlan(const PlanValues& values, int32_t id);
     StoreResult DropPlan(int32_t id);
 

@@ -152,6 +152,30 @@ Text ReplaceAll(std::string_view text, std::string_view from, std::string_view t
     return out;
 }
 
+size_t FindCharacter(std::string_view text, char c, size_t from) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (IsGbkLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+            ++i;  // the pair's second byte belongs to its character
+        } else if (text[i] == c) {
+            return i;
+        }
+    }
+    return kNotFound;
+}
+
+Text ReplaceCharacter(std::string_view text, char c, std::string_view to) {
+    Text out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    for (size_t hit = FindCharacter(text, c); hit != kNotFound; hit = FindCharacter(text, c, pos)) {
+        out.append(text, pos, hit - pos);
+        out.append(to);
+        pos = hit + 1;
+    }
+    out.append(text, pos, std::string_view::npos);
+    return out;
+}
+
 Text SqlEscape(std::string_view value) { return ReplaceAll(value, "'", "''"); }
 
 Text SqlQuote(std::string_view value) {

@@ -44,6 +44,13 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // Every occurrence of `from` replaced by `to`, left to right, never rescanning inserted text.
 Text ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
+// Byte position of the first character `c` (an ASCII byte) at or after `from` (a character start),
+// walking by characters: a GBK pair whose second byte equals `c` (0x7C in 東 or 億, for one) is not
+// it. kNotFound when absent.
+size_t FindCharacter(std::string_view text, char c, size_t from = 0);
+// Every character `c` (as FindCharacter finds it) replaced by `to`; GBK pairs pass through whole.
+Text ReplaceCharacter(std::string_view text, char c, std::string_view to);
+
 // Doubles every single quote: the inside of an SQL string literal.
 Text SqlEscape(std::string_view value);
 // The value as an SQL string literal: a single quote, SqlEscape(value), a single quote.

@@ -120,6 +120,19 @@ TEST(PlanFormTest, StoredPlanOpensWithWordsAsTypedAndKnownChoices) {
     }
 }
 
+// Only a "|" of its own goes back to "$$": GBK characters whose second byte is 0x7C stay whole.
+TEST(PlanFormTest, FilterWordsKeepCharactersWhoseSecondByteIsABar) {
+    PlanRecord plan;
+    plan.code = "1";
+    plan.inck = Gbk("東");
+    plan.inc1 = Gbk("東京|list|億元");  // as PlanRecordFromRow leaves "東京$$list$$億元"
+    plan.inc0 = Gbk("縷|瑋");
+    const PlanForm form = PlanFormOf(plan, 1);
+    EXPECT_EQ(form.inck, Gbk("東"));
+    EXPECT_EQ(form.inc1, Gbk("東京$$list$$億元"));
+    EXPECT_EQ(form.inc0, Gbk("縷$$瑋"));
+}
+
 class SubmitPlanTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -179,14 +192,21 @@ TEST_F(SubmitPlanTest, PositionZeroInsertsEveryTimeAndAbove0UpdatesTheOpenedPlan
     StoreIds({3, 7, 12});
     PlanForm form = FilledForm();
     form.name = "again";
-    ASSERT_EQ(SubmitPlan(form, 0, store_).status, SubmitOutcome::kSaved);
-    ASSERT_EQ(SubmitPlan(form, 0, store_).status, SubmitOutcome::kSaved);
+    // Each insert names the row it made, also when the connection's last insert was another table's.
+    ASSERT_TRUE(db_.ExecuteSql("INSERT INTO info (url) VALUES ('http://h/1')"));
+    const SubmitOutcome first = SubmitPlan(form, 0, store_);
+    ASSERT_EQ(first.status, SubmitOutcome::kSaved);
+    EXPECT_EQ(first.id, 13);
+    const SubmitOutcome again = SubmitPlan(form, 0, store_);
+    ASSERT_EQ(again.status, SubmitOutcome::kSaved);
+    EXPECT_EQ(again.id, 14);
     EXPECT_EQ(Names(), (std::vector<std::string>{"3:p3", "7:p7", "12:p12", "13:again", "14:again"}));
 
     PlanForm second = PlanFormOf(*plans_.Get()->At(2), 2);
     second.name = "changed";
     const SubmitOutcome outcome = SubmitPlan(second, plans_.Get()->At(2)->id, store_);
     ASSERT_EQ(outcome.status, SubmitOutcome::kSaved);
+    EXPECT_EQ(outcome.id, 7);
     EXPECT_NE(outcome.sql.find("WHERE \"id\" = '7';"), Text::npos) << outcome.sql;
     EXPECT_EQ(Names(), (std::vector<std::string>{"3:p3", "7:changed", "12:p12", "13:again", "14:again"}));
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -78,17 +79,29 @@ TEST_F(DatabaseTest, ResultsOfEachOperation) {
     struct Case {
         const char* statement;
         bool execute_ok;
+        int64_t inserted_id;  // what the inserting form reports
     };
+    // The connection's last insert (rule row 1) is never taken for a later statement's.
     const Case cases[] = {
-        {"UPDATE rule SET name='b' WHERE id=999", true},  // no row changed is still success
-        {"DELETE FROM rule WHERE id=999", true},
-        {"SELECT * FROM rule", true},  // rows are stepped over
-        {"INSERT INTO nowhere VALUES (1)", false},
-        {"this is not sql", false},
-        {"", false},  // nothing to run
-        {"   -- only a comment", false},
+        {"UPDATE rule SET name='b' WHERE id=999", true, 0},  // no row changed is still success
+        {"DELETE FROM rule WHERE id=999", true, 0},
+        {"SELECT * FROM rule", true, 0},  // rows are stepped over
+        {"INSERT INTO nowhere VALUES (1)", false, 0},
+        {"this is not sql", false, 0},
+        {"", false, 0},  // nothing to run
+        {"   -- only a comment", false, 0},
+        {"INSERT INTO rule (id, name) VALUES (40, 'c')", true, 40},
+        {"INSERT INTO info (url) VALUES ('u')", true, 1},
     };
-    for (const Case& c : cases) EXPECT_EQ(db_.ExecuteSql(c.statement), c.execute_ok) << c.statement;
+    for (const Case& c : cases) {
+        int64_t inserted_id = -1;
+        EXPECT_EQ(db_.ExecuteSql(c.statement, inserted_id), c.execute_ok) << c.statement;
+        EXPECT_EQ(inserted_id, c.inserted_id) << c.statement;
+    }
+    for (const Case& c : cases) {
+        if (std::string_view(c.statement).starts_with("INSERT") && c.execute_ok) continue;
+        EXPECT_EQ(db_.ExecuteSql(c.statement), c.execute_ok) << c.statement;
+    }
 
     Rows rows{{"left over"}};
     EXPECT_EQ(db_.QueryRows("SELECT name FROM nowhere", rows), 0);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
+
+#include "text/text.h"
 
 namespace marl {
 namespace {
@@ -100,6 +103,33 @@ TEST(ReplaceAll, NeverRescansInsertedText) {
     EXPECT_EQ(ReplaceAll("aaa", "a", "aa"), "aaaaaa");
     EXPECT_EQ(ReplaceAll("&amp;lt;", "&lt;", "<"), "&amp;lt;");
     EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
+}
+
+// A "|" of its own is found and replaced; the second byte of a GBK pair never is, though it may be
+// 0x7C (東 96 7C, 億 83 7C), and a lead byte at the very end stands alone.
+TEST(ReplaceCharacter, StepsOverGbkPairs) {
+    struct Case {
+        std::string text;
+        size_t first_bar;
+        std::string replaced;
+    };
+    const Case cases[] = {
+        {"a|b", 1, "a$$b"},
+        {"", kNotFound, ""},
+        {"||", 0, "$$$$"},
+        {Gbk("東京|list|億元"), 4, Gbk("東京$$list$$億元")},
+        {Gbk("東億縷瑋"), kNotFound, Gbk("東億縷瑋")},
+        {"\x96|", kNotFound, "\x96|"},  // 東 as its two bytes
+        {"|\x96", 0, "$$\x96"},         // a lone lead byte at the end
+        {Gbk("a東|") + "\x83", 3, Gbk("a東$$") + "\x83"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(FindCharacter(c.text, '|'), c.first_bar);
+        EXPECT_EQ(ReplaceCharacter(c.text, '|', "$$"), c.replaced);
+    }
+    // From a later character start.
+    EXPECT_EQ(FindCharacter(Gbk("|東|"), '|', 1), 3u);
 }
 
 TEST(SqlQuote, DoublesEverySingleQuote) {

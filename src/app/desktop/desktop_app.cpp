@@ -1,11 +1,12 @@
 #include "app/desktop/desktop_app.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -66,13 +67,20 @@ DesktopApp::DesktopApp(const std::string& program_directory, DesktopOptions opti
 DesktopApp::~DesktopApp() {
     ui_->Detach();
     // The engine's destructor waits for the worker, which may be inside a call to this thread: keep
-    // serving events here until it is gone.
-    QEventLoop loop;
-    std::thread stopper([this, &loop] {
+    // serving events here until it is gone. The stopper hands back through a standard atomic and only
+    // wakes this thread's event dispatcher (thread-safe, and it leaves no object behind for this
+    // thread to run or free), so the hand-over is one ThreadSanitizer sees, and nothing polls.
+    std::atomic<bool> stopped{false};
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    std::thread stopper([this, &stopped, dispatcher] {
         engine_.reset();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        stopped.store(true, std::memory_order_release);
+        if (dispatcher) dispatcher->wakeUp();
     });
-    loop.exec();
+    // A wake-up that comes before the wait is kept by the dispatcher: the next wait returns at once.
+    while (!stopped.load(std::memory_order_acquire)) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     stopper.join();
     db_.SetIdleHook({});
 }
@@ -136,8 +144,9 @@ void DesktopApp::SaveSettings() {
 void DesktopApp::OpenPlanEditor(int position) {
     if (!editor_) {
         // A window of its own, owned by nobody: the main window stays usable while it is open.
+        // A save rebuilds the tree from the store but keeps the user's check marks and frequency.
         editor_ = std::make_unique<ui::PlanEditorWidget>(store_, plans_,
-                                                         [this] { window_->plan_tree()->ReloadPlanTree(); });
+                                                         [this] { window_->plan_tree()->RefreshPlans(); });
         editor_->SetTestLimits(limits_);
     }
     editor_->OpenPlanEditor(position);

@@ -189,6 +189,22 @@ void PlanEditorWidget::CentreOnScreen() {
          std::max(area.top(), area.top() + (area.height() - height()) / 2));
 }
 
+void PlanEditorWidget::HoldSavedPlan(int32_t id) {
+    const PlanListPtr plans = plans_.Get();
+    // Only the first 50 plans are loaded; one beyond them has no list position and is held by its
+    // id alone, with a position past the list so that the next save still updates it.
+    int position = plans->size() + 1;
+    for (int p = 1; p <= plans->size(); ++p) {
+        if (plans->At(p)->id == id) {
+            position = p;
+            break;
+        }
+    }
+    opened_id_ = id;
+    position_->setText(QString::number(position));
+    submit_->setText(QStringLiteral("修 改"));
+}
+
 void PlanEditorWidget::WriteForm(const PlanForm& form) {
     name_->setText(ToQString(form.name));
     code_->setCurrentIndex(form.code_index);
@@ -224,13 +240,17 @@ PlanForm PlanEditorWidget::ReadForm() const {
 }
 
 void PlanEditorWidget::SubmitPlan() {
-    const SubmitOutcome outcome = marl::SubmitPlan(ReadForm(), opened_id_, store_);
+    const PlanForm form = ReadForm();
+    const SubmitOutcome outcome = marl::SubmitPlan(form, opened_id_, store_);
     switch (outcome.status) {
         case SubmitOutcome::kRefused:
             ShowMessageBox(this, ToQString(outcome.message));
             return;
         case SubmitOutcome::kSaved:
             if (reload_plan_tree_) reload_plan_tree_();
+            // A new plan, once stored, is the plan this window holds: a second click changes it
+            // rather than storing a copy under the same name.
+            if (TextToInt(form.position) <= 0 && outcome.id > 0) HoldSavedPlan(outcome.id);
             ShowMessageBox(this, QStringLiteral("成功"));
             return;
         case SubmitOutcome::kFailed: {

@@ -27,7 +27,7 @@ class TabControl;
 class PlanEditorWidget : public QWidget {
     Q_OBJECT
   public:
-    // `reload_plan_tree` runs after every successful save (the plan tree's reload, which also
+    // `reload_plan_tree` runs after every successful save (the plan tree's rebuild, which also
     // reloads `plans`).
     PlanEditorWidget(PlanStore& store, const SharedPlanList& plans, std::function<void()> reload_plan_tree);
 
@@ -55,6 +55,9 @@ class PlanEditorWidget : public QWidget {
     void WriteForm(const PlanForm& form);
     // Places the window in the middle of the screen's work area.
     void CentreOnScreen();
+    // After a new plan has been stored: the window holds it as if opened for 修改 (its id, its list
+    // position and the caption 修 改).
+    void HoldSavedPlan(int32_t id);
     // The window's state while the tester fetches: emptied outputs, a wait cursor and disabled test
     // buttons, painted before the fetch holds the thread.
     void BeginTest();

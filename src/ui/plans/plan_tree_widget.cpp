@@ -137,13 +137,13 @@ void PlanTreeWidget::DeletePlan() {
         return;
     }
     delete takeTopLevelItem(selected);
-    ResyncAfterDelete();
+    // Without a fresh list every item after the deleted one would denote the next plan for the
+    // monitor and the editor.
+    RefreshPlans();
     ShowMessageBox(this, QStringLiteral("删除成功！重启软件生效"));
 }
 
-void PlanTreeWidget::ResyncAfterDelete() {
-    // Without a fresh list every item after the deleted one would denote the next plan for the
-    // monitor and the editor. The user's check marks stay as they are now, matched by id.
+void PlanTreeWidget::RefreshPlans() {
     if (!store_ || !plans_ || store_->LoadPlans() == 0) return;
     std::set<int32_t> checked;
     for (const int32_t id : CheckedIds()) checked.insert(id);

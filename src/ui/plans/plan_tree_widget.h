@@ -33,8 +33,13 @@ class PlanTreeWidget : public QTreeWidget {
     void SetOpenPlanEditor(std::function<void(int position)> open);
 
     // Rebuilds the tree and the plan list from the store, the frequency box and the check marks from
-    // the settings file. The plan editor calls it after every successful save.
+    // the settings file: start-up's load.
     void ReloadPlanTree();
+    // Rebuilds the plan list and the items from the store while keeping what the user has set since
+    // start-up: the check marks (matched by id) and the frequency box stay as they are, so item k is
+    // list position k again and monitoring goes on as set. What a save in the plan editor and a
+    // delete call. With no plan to load (or a list that cannot be read) the tree stays as it is.
+    void RefreshPlans();
 
     // The positions (item indexes from 1) of the checked plan items, in tree order.
     std::vector<int32_t> CheckedPositions() const;
@@ -59,9 +64,6 @@ class PlanTreeWidget : public QTreeWidget {
     bool IsOnItemContent(QTreeWidgetItem* item, const QPoint& viewport_pos) const;
     void AddHeader(bool any_plan);
     void AddPlanItem(const PlanRecord& plan, bool checked);
-    // After a delete: rebuilds the plan list and the items from the store, keeping check marks by id,
-    // so that item k is list position k again.
-    void ResyncAfterDelete();
 
     PlanStore* store_ = nullptr;
     const SharedPlanList* plans_ = nullptr;

@@ -268,19 +268,61 @@ TEST_F(PlanEditorTest, SavingAtPosition2UpdatesItsRowAndReloadsTheTree) {
     EXPECT_EQ(Line("框_当前方案"), Q("2"));
 }
 
-TEST_F(PlanEditorTest, NewPlanSavedTwiceStoresTwoRows) {
+// Once stored, a new plan is the plan the window holds: a second click changes it, never stores a
+// copy under the same name.
+TEST_F(PlanEditorTest, NewPlanSavedTwiceStoresOneRowAndThenChangesIt) {
+    StorePlan(3, "first");
+    StorePlan(9, "second");
+    store_.LoadPlans();
     editor_->OpenPlanEditor(0);
     Choose("框_编码", 1);
     Type("框_名", "twice");
     Type("框_url", "http://h/list");
     test::MessageBoxRecorder boxes;
     Submit();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, Q("成功"));
+    EXPECT_EQ(Field<QPushButton>("提交按钮")->text(), Q("修 改"));
+    EXPECT_EQ(Line("框_当前方案"), Q("3"));  // after 3 and 9 in the reloaded list
+    EXPECT_EQ(Line("框_名"), Q("twice"));
+
     Submit();
-    ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_EQ(boxes.shown()[1].text, Q("成功"));
-    EXPECT_EQ(reloads_, 2);
-    EXPECT_EQ(Rows("name || ',' || code || ',' || part || ',' || url_key_i"),
-              (std::vector<std::string>{"twice,1,[*],1", "twice,1,[*],1"}));
+    Type("框_url", "http://h/other");
+    Submit();
+    ASSERT_EQ(boxes.shown().size(), 3u);
+    EXPECT_EQ(boxes.shown()[2].text, Q("成功"));
+    EXPECT_EQ(reloads_, 3);
+    EXPECT_EQ(Rows("id || ',' || name || ',' || url || ',' || code || ',' || part || ',' || url_key_i"),
+              (std::vector<std::string>{"3,first,http://h/l,1,[*],1", "9,second,http://h/l,1,[*],1",
+                                        "10,twice,http://h/other,1,[*],1"}));
+
+    // 新建 starts a new plan again.
+    editor_->OpenPlanEditor(0);
+    Choose("框_编码", 1);
+    Type("框_名", "third");
+    Type("框_url", "http://h/3");
+    Submit();
+    EXPECT_EQ(Rows("id || ':' || name"),
+              (std::vector<std::string>{"3:first", "9:second", "10:twice", "11:third"}));
+    EXPECT_EQ(Line("框_当前方案"), Q("4"));
+}
+
+// A plan beyond the 50 loaded has no list position; the window still holds it, so a second save
+// changes it.
+TEST_F(PlanEditorTest, NewPlanBeyondTheLoadedListIsStillHeld) {
+    for (int id = 1; id <= 50; ++id) StorePlan(id, "p" + std::to_string(id));
+    store_.LoadPlans();
+    editor_->OpenPlanEditor(0);
+    Choose("框_编码", 1);
+    Type("框_名", "fifty-first");
+    Type("框_url", "http://h/list");
+    test::MessageBoxRecorder boxes;
+    Submit();
+    EXPECT_EQ(Field<QPushButton>("提交按钮")->text(), Q("修 改"));
+    Type("框_名", "renamed");
+    Submit();
+    EXPECT_EQ(test::RawSqlite(path_).Column("SELECT id || ':' || name FROM rule WHERE id > 50"),
+              std::vector<std::string>{"51:renamed"});
 }
 
 // Saving an unchanged plan stores exactly what was there: multi-line boxes give their CR LF back.
@@ -295,6 +337,29 @@ TEST_F(PlanEditorTest, UnchangedPlanSavesItsStoredBytes) {
     const std::vector<std::string> before = Rows(columns);
     store_.LoadPlans();
     editor_->OpenPlanEditor(1);
+    test::MessageBoxRecorder boxes;
+    Submit();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, Q("成功"));
+    EXPECT_EQ(Rows(columns), before);
+}
+
+// Filter words holding GBK characters whose second byte is 0x7C (東, 億, 縷, 瑋) reopen as stored
+// and an unchanged save keeps the row byte for byte.
+TEST_F(PlanEditorTest, FilterWordsWithBarBytesInCharactersSaveUnchanged) {
+    test::RawSqlite raw(path_);
+    raw.ExecBound(
+        "INSERT INTO rule (id, class, name, url, code, ua, post, part, js, url_gs, inc1, inc0, ltime, "
+        "dom, url_key, url_key_i, inck) VALUES (6, '1', '東', 'http://h/l', '1', '', '', '[*]', '', '', "
+        "?, ?, '', '', '', '1', ?)",
+        {"東京$$list$$億元", "縷$$瑋", "億"});
+    const std::string columns = "name||url||code||ua||post||part||inc1||inc0||dom||url_key||url_key_i||inck";
+    const std::vector<std::string> before = Rows(columns);
+    store_.LoadPlans();
+    editor_->OpenPlanEditor(1);
+    EXPECT_EQ(Line("框_包含"), Q("東京$$list$$億元"));
+    EXPECT_EQ(Line("框_不包含"), Q("縷$$瑋"));
+    EXPECT_EQ(Line("框_必含"), Q("億"));
     test::MessageBoxRecorder boxes;
     Submit();
     ASSERT_EQ(boxes.shown().size(), 1u);
