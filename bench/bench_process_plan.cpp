@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "monitor/filter_matches.h"
 #include "html/html_to_text.h"
+#include "monitor/filter_matches.h"
 #include "monitor/link_matcher.h"
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_ui.h"

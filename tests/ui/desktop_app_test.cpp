@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/plans/plan_tree_widget.h"
 #include "support/gui/find_control.h"
 #include "support/gui/message_box_recorder.h"
 #include "support/page_server.h"
@@ -23,6 +22,7 @@
 #include "ui/article_list.h"
 #include "ui/main_window.h"
 #include "ui/notification_popup.h"
+#include "ui/plans/plan_tree_widget.h"
 #include "ui/status_box.h"
 
 namespace marl {

@@ -13,12 +13,12 @@
 #include <utility>
 
 #include "monitor/process_plan.h"
-#include "ui/plans/plan_editor_widget.h"
-#include "ui/plans/plan_tree_widget.h"
 #include "plans/tree_settings.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/notification_popup.h"
+#include "ui/plans/plan_editor_widget.h"
+#include "ui/plans/plan_tree_widget.h"
 #include "ui/qt_monitor_ui.h"
 #include "ui/qt_text.h"
 #include "ui/window_chrome.h"

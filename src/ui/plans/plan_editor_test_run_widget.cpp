@@ -11,8 +11,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "ui/plans/plan_editor_widget.h"
 #include "ui/message_box.h"
+#include "ui/plans/plan_editor_widget.h"
 #include "ui/qt_text.h"
 
 namespace marl::ui {

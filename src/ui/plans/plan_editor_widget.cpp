@@ -19,11 +19,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "ui/plans/line_label_widget.h"
 #include "plans/plan_field_help.h"
-#include "ui/plans/tab_control_widget.h"
 #include "text/text_ops.h"
 #include "ui/message_box.h"
+#include "ui/plans/line_label_widget.h"
+#include "ui/plans/tab_control_widget.h"
 #include "ui/qt_text.h"
 
 namespace marl::ui {

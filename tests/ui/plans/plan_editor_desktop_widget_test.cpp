@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "app/desktop/desktop_app.h"
-#include "ui/plans/plan_editor_widget.h"
-#include "ui/plans/plan_tree_widget.h"
 #include "support/gui/message_box_recorder.h"
 #include "support/plan_rows.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 #include "ui/main_window.h"
+#include "ui/plans/plan_editor_widget.h"
+#include "ui/plans/plan_tree_widget.h"
 
 namespace marl {
 namespace {

@@ -13,12 +13,12 @@
 #include <memory>
 #include <string>
 
-#include "ui/plans/plan_editor_widget.h"
 #include "plans/plan_tester.h"
 #include "store/database.h"
 #include "store/plan_store.h"
 #include "support/gui/message_box_recorder.h"
 #include "support/page_server.h"
+#include "ui/plans/plan_editor_widget.h"
 #include "ui/qt_text.h"
 
 namespace marl::ui {
