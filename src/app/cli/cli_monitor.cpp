@@ -7,14 +7,19 @@
 #include <atomic>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "app/cli/locked_monitor_ui.h"
+#include "feeds/command_runner.h"
+#include "feeds/feed_server.h"
 #include "monitor/clock.h"
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_pass.h"
 #include "monitor/pauser.h"
 #include "monitor/process_plan.h"
+#include "monitor/status_log.h"
 #include "store/database.h"
 #include "store/plan_store.h"
 
@@ -165,14 +170,33 @@ int RunMonitorCommand(const MonitorOptions& options, bool forever) {
     }
 
     const SystemClock clock;
-    const MonitorContext context{db, plans, ui, clock};
+    // The command for new articles reports from threads of its own: one call to the output at a time.
+    LockedMonitorUi shared_ui(ui);
+    std::unique_ptr<feeds::CommandRunner> runner;
+    if (!options.exec.empty()) {
+        runner = std::make_unique<feeds::CommandRunner>(
+            options.exec,
+            [&shared_ui, &clock](const Text& message) { StatusLog(shared_ui, clock, message); });
+    }
+    std::unique_ptr<feeds::FeedServer> server;
+    if (!options.serve.empty()) {
+        server = std::make_unique<feeds::FeedServer>(db_path);
+        const auto address = feeds::ParseListenAddress(options.serve);
+        if (!address || !server->Bind(*address))
+            return UsageError("watch: cannot listen on " + options.serve);
+        server->Start();
+    }
+    const MonitorContext context{db, plans, shared_ui, clock, {}, runner.get()};
     const PlanProcessor process = [&context](int32_t position) { ProcessPlan(context, position); };
     const auto interrupted = [&interrupts] { return interrupts.Interrupted(); };
     for (int64_t pass = 1; forever || pass <= passes; ++pass) {
         if (!RunPass(positions, process, pauser, interrupted)) break;
         if (!forever && pass == passes) break;
-        if (WaitBetweenPasses(ui, pauser, interrupted)) break;
+        if (WaitBetweenPasses(shared_ui, pauser, interrupted)) break;
     }
+    // The commands of the last articles still get their turn; an interrupt stops the wait, and
+    // commands still running are left to finish on their own.
+    if (runner) runner->WaitIdle(interrupted, std::chrono::milliseconds(100));
     return kExitOk;
 }
 

@@ -1,0 +1,53 @@
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_common.h"
+#include "feeds/atom_feed.h"
+#include "feeds/replace_file.h"
+#include "store/feed_snapshot.h"
+
+namespace marl::cli {
+
+int RunFeed(const FeedOptions& options) {
+    const std::string db_path = DatabasePath(options.dir);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(db_path, ec)) {
+        std::cerr << "marltips-cli: database missing: " << db_path << "\n";
+        return kExitDatabase;
+    }
+    FeedQuery query;
+    if (options.plan_id >= 0) query.plan_id = options.plan_id;
+    query.limit = options.limit;
+    FeedSnapshot snapshot;
+    switch (ReadFeedSnapshot(db_path, query, snapshot)) {
+        case FeedReadResult::kOk:
+            break;
+        case FeedReadResult::kUnknownPlan:
+            return UsageError("feed: no plan with id " + std::to_string(options.plan_id));
+        case FeedReadResult::kBusy:
+            std::cerr << "marltips-cli: the database is busy: " << db_path << "\n";
+            return kExitDatabase;
+        case FeedReadResult::kUnavailable:
+            std::cerr << "marltips-cli: cannot read the database " << db_path << "\n";
+            return kExitDatabase;
+    }
+    const std::string document =
+        feeds::AtomDocument(snapshot, query.plan_id, std::chrono::system_clock::now());
+    if (!options.output.empty()) {
+        std::string error;
+        if (!feeds::ReplaceFile(options.output, document, error)) {
+            return UsageError("feed: cannot write " + options.output + ": " + error);
+        }
+        return kExitOk;
+    }
+    const bool written = std::fwrite(document.data(), 1, document.size(), stdout) == document.size();
+    if (!written || std::fflush(stdout) != 0) {
+        std::cerr << "marltips-cli: feed: the output could not be written\n";
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+}  // namespace marl::cli
