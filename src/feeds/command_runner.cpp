@@ -226,8 +226,15 @@ CommandRunner::CommandRunner(std::string command, Report report, Options options
 }
 
 CommandRunner::~CommandRunner() {
+    Stop();
+    for (std::thread& worker : workers_) worker.join();
+    if (abandon_fd_ >= 0) close(abandon_fd_);
+}
+
+void CommandRunner::Stop() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
         stopping_ = true;
         queue_.clear();
     }
@@ -237,8 +244,6 @@ CommandRunner::~CommandRunner() {
     }
     work_ready_.notify_all();
     idle_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
-    if (abandon_fd_ >= 0) close(abandon_fd_);
 }
 
 void CommandRunner::OnNewArticle(const NewArticle& article) {

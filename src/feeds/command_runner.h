@@ -63,6 +63,12 @@ class CommandRunner final : public NewArticleHook {
     // Queues the article; returns at once.
     void OnNewArticle(const NewArticle& article) override;
 
+    // Drops the queue and stops waiting for running commands, which are left to finish on their own;
+    // nothing is run or reported after it returns, except a report already under way. Does not
+    // wait for the runner's threads (the destructor does), so it may be called from a thread
+    // that the reports go to.
+    void Stop();
+
     // Waits until the queue is empty and no command runs, or `give_up` says to stop waiting
     // (asked every `check_every`). True when idle.
     bool WaitIdle(const std::function<bool()>& give_up, std::chrono::milliseconds check_every);

@@ -15,12 +15,12 @@
 #include <QTabWidget>
 #include <utility>
 
-#include "ui/plans/plan_tree_widget.h"
 #include "ui/article_list.h"
 #include "ui/image_button.h"
 #include "ui/main_layout.h"
 #include "ui/message_box.h"
 #include "ui/open_link.h"
+#include "ui/plans/plan_tree_widget.h"
 #include "ui/qt_text.h"
 #include "ui/status_box.h"
 #include "ui/window_icons.h"
@@ -163,6 +163,13 @@ void MainWindow::BuildMenus() {
             [this] { ShowReleasePage(); });
     connect(settings_menu_->addAction(QStringLiteral("关于..")), &QAction::triggered, this,
             [this] { ShowAbout(); });
+    connect(settings_menu_->addAction(QStringLiteral("新文章命令")), &QAction::triggered, this, [this] {
+        if (command_settings_) command_settings_();
+    });
+}
+
+void MainWindow::SetCommandSettingsHandler(std::function<void()> handler) {
+    command_settings_ = std::move(handler);
 }
 
 void MainWindow::SetCloseRequestHandler(std::function<bool()> handler) {
