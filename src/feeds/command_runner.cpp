@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -24,6 +25,8 @@ namespace marl::feeds {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr int kCommandNice = 10;
 
 constexpr std::string_view kVariables[] = {
     "MARL_PLAN=", "MARL_PLAN_ID=", "MARL_TITLE=", "MARL_URL=", "MARL_TIME="};
@@ -270,6 +273,8 @@ void CommandRunner::OnNewArticle(const NewArticle& article) {
 }
 
 void CommandRunner::Work() {
+    // Commands inherit this thread's lower priority: monitoring goes first when the machine is busy.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kCommandNice);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

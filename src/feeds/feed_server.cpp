@@ -145,7 +145,13 @@ bool FeedServer::Bind(const ListenAddress& address) {
 }
 
 void FeedServer::Start() {
-    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    thread_ = std::thread([this] {
+        server_->listen_after_bind();
+        finished_ = true;
+    });
+    // The library's stop only reaches a server that has begun to listen: wait for that moment (a
+    // few milliseconds, once), so that a Stop right after Start cannot be lost.
+    while (!server_->is_running() && !finished_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 bool FeedServer::Serve() { return server_->listen_after_bind(); }
@@ -175,7 +181,21 @@ void FeedServer::Answer(const httplib::Request& request, httplib::Response& resp
     query.busy_timeout = options_.busy_timeout;
     query.refuse_while_writing = true;
     FeedSnapshot snapshot;
-    switch (ReadFeedSnapshot(database_path_, query, snapshot)) {
+    std::unique_ptr<FeedReader> reader;
+    {
+        std::lock_guard<std::mutex> lock(readers_mutex_);
+        if (!readers_.empty()) {
+            reader = std::move(readers_.back());
+            readers_.pop_back();
+        }
+    }
+    if (!reader) reader = std::make_unique<FeedReader>(database_path_);
+    const FeedReadResult read = reader->Read(query, snapshot);
+    {
+        std::lock_guard<std::mutex> lock(readers_mutex_);
+        readers_.push_back(std::move(reader));
+    }
+    switch (read) {
         case FeedReadResult::kOk:
             break;
         case FeedReadResult::kUnknownPlan:

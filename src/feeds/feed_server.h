@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <map>
@@ -7,6 +8,9 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "store/feed_snapshot.h"
 
 namespace httplib {
 class Server;
@@ -70,8 +74,12 @@ class FeedServer {
     std::string host_;
     int port_ = 0;
     std::thread thread_;
+    std::atomic<bool> finished_{false};  // the listening thread has returned
     std::mutex versions_mutex_;
     std::map<std::string, Version> versions_;
+    // Open read-only connections, one per request at a time, kept for the next requests.
+    std::mutex readers_mutex_;
+    std::vector<std::unique_ptr<FeedReader>> readers_;
 };
 
 }  // namespace marl::feeds

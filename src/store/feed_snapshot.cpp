@@ -61,15 +61,36 @@ FeedReadResult Failure(int rc) { return IsBusy(rc) ? FeedReadResult::kBusy : Fee
 
 }  // namespace
 
-FeedReadResult ReadFeedSnapshot(const std::string& path, const FeedQuery& query, FeedSnapshot& out) {
+struct FeedReader::Connection {
+    std::unique_ptr<sqlite3, ConnectionCloser> db;
+};
+
+FeedReader::FeedReader(std::string path) : path_(std::move(path)) {}
+FeedReader::~FeedReader() = default;
+
+FeedReadResult FeedReader::Read(const FeedQuery& query, FeedSnapshot& out) {
     out = FeedSnapshot();
-    if (path.empty()) return FeedReadResult::kUnavailable;
-    // A path that starts with "file:" could be taken as a URI, whose options may create files.
-    const std::string file = path.rfind("file:", 0) == 0 ? "./" + path : path;
-    sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
-    if (opened != SQLITE_OK || raw == nullptr) return FeedReadResult::kUnavailable;
+    const FeedReadResult result = ReadOnce(query, out);
+    if (connection_) sqlite3_exec(connection_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (result != FeedReadResult::kOk && result != FeedReadResult::kUnknownPlan) {
+        out = FeedSnapshot();
+        connection_.reset();  // the next read opens the file afresh (it may have been replaced)
+    }
+    return result;
+}
+
+FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
+    if (path_.empty()) return FeedReadResult::kUnavailable;
+    if (!connection_) {
+        // A path that starts with "file:" could be taken as a URI, whose options may create files.
+        const std::string file = path_.rfind("file:", 0) == 0 ? "./" + path_ : path_;
+        sqlite3* opened = nullptr;
+        const int rc = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
+        std::unique_ptr<sqlite3, ConnectionCloser> db(opened);
+        if (rc != SQLITE_OK || opened == nullptr) return FeedReadResult::kUnavailable;
+        connection_ = std::make_unique<Connection>(Connection{std::move(db)});
+    }
+    sqlite3* raw = connection_->db.get();
     sqlite3_busy_timeout(raw, static_cast<int>(query.busy_timeout.count()));
 
     // One read transaction: the plans and the articles come from the same state of the file.
@@ -121,8 +142,11 @@ FeedReadResult ReadFeedSnapshot(const std::string& path, const FeedQuery& query,
         out = FeedSnapshot();
         return Failure(rc);
     }
-    sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
     return FeedReadResult::kOk;
+}
+
+FeedReadResult ReadFeedSnapshot(const std::string& path, const FeedQuery& query, FeedSnapshot& out) {
+    return FeedReader(path).Read(query, out);
 }
 
 }  // namespace marl

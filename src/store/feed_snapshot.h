@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,8 +43,27 @@ struct FeedQuery {
     bool refuse_while_writing = false;
 };
 
-// Opens `path` read-only (never creating it), reads the plan list and the newest articles (of
-// one plan: those recorded with its id), and closes the file again.
+// Reads the plan list and the newest articles (of one plan: those recorded with its id) from
+// `path`, opened read-only and never created. The connection stays open between reads (a server
+// answering many requests need not open the file each time); each read is one read transaction.
+class FeedReader {
+  public:
+    explicit FeedReader(std::string path);
+    ~FeedReader();
+    FeedReader(const FeedReader&) = delete;
+    FeedReader& operator=(const FeedReader&) = delete;
+
+    FeedReadResult Read(const FeedQuery& query, FeedSnapshot& out);
+
+  private:
+    struct Connection;
+    FeedReadResult ReadOnce(const FeedQuery& query, FeedSnapshot& out);
+
+    std::string path_;
+    std::unique_ptr<Connection> connection_;
+};
+
+// One read on a connection of its own, closed again.
 FeedReadResult ReadFeedSnapshot(const std::string& path, const FeedQuery& query, FeedSnapshot& out);
 
 }  // namespace marl
