@@ -1,6 +1,10 @@
 // feed, serve and pass --exec through the real marltips-cli.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -8,6 +12,7 @@
 #include <filesystem>
 #include <pugixml.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_runner.h"
@@ -144,6 +149,42 @@ TEST_F(CliFeedTest, ServeAnswersOnLoopbackUntilInterrupted) {
     EXPECT_EQ(Values(result->body, "title").size(), 4u);
     serve.Signal(SIGTERM);
     EXPECT_EQ(serve.Finish(30s), 0) << serve.err();
+}
+
+// A port that was free a moment ago.
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    close(fd);
+    return port;
+}
+
+TEST_F(CliFeedTest, WatchServesTheFeedsInTheSameProcess) {
+    const int port = FreePort();
+    CliProcess watch(
+        {"watch", "--dir", Dir(), "--json", "--serve", "127.0.0.1:" + std::to_string(port), "1"});
+    // The last article of the first pass has been recorded once the page's status lines are through.
+    ASSERT_TRUE(watch.ReadUntil("筛选链接数", 60s)) << watch.err();
+    httplib::Client client("127.0.0.1", port);
+    std::vector<std::string> titles;
+    for (int attempt = 0; attempt < 100 && titles.size() != 4; ++attempt) {
+        const auto result = client.Get("/feeds/1.atom");
+        ASSERT_TRUE(result);
+        // 503 while the pass still holds the write lock; a reader asks again.
+        if (result->status == 200) titles = Values(result->body, "title");
+        if (titles.size() != 4) std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(titles.size(), 4u);
+    watch.Signal(SIGTERM);
+    EXPECT_EQ(watch.Finish(60s), 0) << watch.err();
 }
 
 TEST_F(CliFeedTest, ServeListensOnLoopbackUnlessToldOtherwise) {
