@@ -101,6 +101,30 @@ TEST_F(CliFeedTest, FailingCommandIsOneStatusLineAndThePassStillSucceeds) {
     EXPECT_EQ(failures, 4) << pass.out;
 }
 
+TEST_F(CliFeedTest, ReadOnlyDatabaseStillMonitorsRunsTheCommandAndGivesItsFeed) {
+    ASSERT_EQ(RunCli({"pass", "--dir", Dir(), "1"}).code, 0);  // four articles stored
+    server_.SetPage("/news", "<a href=\"/n/9.html\">Ninth</a>");
+    // Readable by everyone, writable by nobody; the run gives up root first.
+    ::chmod(dir_.path().c_str(), 0777);
+    ::chmod(dir_.File("marltips.db").c_str(), 0444);
+    const std::string log = dir_.File("ran");
+    const CliResult pass = RunCli(
+        {"pass", "--dir", Dir(), "--json", "--exec", "printf '%s\\n' \"$MARL_TITLE\" >> " + log, "1"}, true);
+    ASSERT_EQ(pass.code, 0) << pass.err;
+    int articles = 0, failed_stores = 0;
+    for (const auto& record : pass.JsonLines()) {
+        if (record["event"] == "article") ++articles;
+        if (std::string(record.value("text", "")).find("Sql Err") != std::string::npos) ++failed_stores;
+    }
+    EXPECT_EQ(articles, 1);
+    EXPECT_EQ(failed_stores, 1);
+    EXPECT_EQ(test::ReadFileBytes(log), "Ninth\n");
+    const CliResult feed = RunCli({"feed", "--dir", Dir(), "--plan", "1"}, true);
+    ASSERT_EQ(feed.code, 0) << feed.err;
+    EXPECT_EQ(Values(feed.out, "title").size(), 4u);
+    ::chmod(dir_.path().c_str(), 0755);
+}
+
 TEST_F(CliFeedTest, OutputFileAndRefusals) {
     ASSERT_EQ(RunCli({"pass", "--dir", Dir(), "1"}).code, 0);
     const std::string file = dir_.File("feed.atom");
