@@ -133,6 +133,7 @@ void BM_Serve_1000ConditionalRequests_50Clients(benchmark::State& state) {
     std::atomic<int64_t> not_modified{0}, requests{0};
     for (auto _ : state) {
         std::vector<std::thread> clients;
+        clients.reserve(kClients);
         for (int c = 0; c < kClients; ++c) {
             clients.emplace_back([&] {
                 httplib::Client client("127.0.0.1", server.port());

@@ -145,6 +145,7 @@ CommandOutcome RunArticleCommand(const std::string& command, const NewArticle& a
     }
     for (std::string& entry : ArticleEnvironment(article)) entries.push_back(std::move(entry));
     std::vector<char*> envp;
+    envp.reserve(entries.size() + 1);
     for (std::string& entry : entries) envp.push_back(entry.data());
     envp.push_back(nullptr);
 
