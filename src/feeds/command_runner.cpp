@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <nlohmann/json.hpp>
 #include <string_view>
@@ -26,7 +27,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kCommandNice = 10;
+constexpr int kCommandNice = 19;
 
 constexpr std::string_view kVariables[] = {
     "MARL_PLAN=", "MARL_PLAN_ID=", "MARL_TITLE=", "MARL_URL=", "MARL_TIME="};
@@ -252,6 +253,7 @@ void CommandRunner::Stop() {
 
 void CommandRunner::OnNewArticle(const NewArticle& article) {
     bool say_full = false;
+    bool first_of_burst = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
@@ -259,6 +261,10 @@ void CommandRunner::OnNewArticle(const NewArticle& article) {
             say_full = !said_full_;
             said_full_ = true;
         } else {
+            const auto now = std::chrono::steady_clock::now();
+            first_of_burst = queue_.empty();
+            if (first_of_burst) burst_since_ = now;
+            last_arrival_ = now;
             queue_.push_back(article);
             if (workers_.size() < options_.max_running && workers_.size() < queue_.size() + running_) {
                 workers_.emplace_back([this] { Work(); });
@@ -270,7 +276,9 @@ void CommandRunner::OnNewArticle(const NewArticle& article) {
                 Gbk(" 条），之后的新文章不再运行命令，直到队列空出：[") + article.plan_name + "] " +
                 article.title);
     }
-    work_ready_.notify_one();
+    // Only the first article of a burst wakes a worker; the rest of the burst costs the recording
+    // thread no wake-ups, and the worker that starts passes the work on.
+    if (first_of_burst) work_ready_.notify_one();
 }
 
 void CommandRunner::Work() {
@@ -279,12 +287,23 @@ void CommandRunner::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        // Let the burst settle: wake when it has been quiet long enough or has waited longest.
+        for (;;) {
+            if (stopping_ || queue_.empty()) break;
+            const auto start_at =
+                std::min(last_arrival_ + options_.settle, burst_since_ + options_.longest_hold);
+            if (std::chrono::steady_clock::now() >= start_at) break;
+            work_ready_.wait_until(lock, start_at);
+        }
         if (stopping_) return;
+        if (queue_.empty()) continue;
         NewArticle article = std::move(queue_.front());
         queue_.pop_front();
         if (queue_.empty()) said_full_ = false;
         ++running_;
+        const bool more = !queue_.empty();
         lock.unlock();
+        if (more) work_ready_.notify_one();
         const CommandOutcome outcome = RunArticleCommand(command_, article, options_.time_limit, abandon_fd_);
         const Text message = CommandFailureMessage(article, outcome, options_.time_limit);
         if (!message.empty() && report_ && !Abandoned(abandon_fd_)) report_(message);

@@ -41,6 +41,7 @@ Text CommandFailureMessage(const NewArticle& article, const CommandOutcome& outc
 // The command for new articles: every article handed over runs the command once, off the monitor
 // worker, at most `max_running` at a time, in order of arrival, from a queue of at most
 // `queue_limit` waiting articles (when full, the newest is dropped and the status says so once).
+// Commands of a burst start once it has settled (see Options), at a lower priority.
 // Failures are reported through `report` (a GBK status message), from the runner's threads.
 //
 // Ending the runner stops the waiting and drops the queue; commands still running are left to
@@ -51,6 +52,11 @@ class CommandRunner final : public NewArticleHook {
         size_t max_running = 4;
         size_t queue_limit = 1000;
         std::chrono::milliseconds time_limit{30000};
+        // A burst of new articles (a pass recording a page) is left alone until it has been
+        // quiet this long, or its first article has waited `longest_hold`: starting processes
+        // while the pass records would slow the pass down.
+        std::chrono::milliseconds settle{50};
+        std::chrono::milliseconds longest_hold{1000};
     };
     using Report = std::function<void(const Text& message)>;
 
@@ -85,6 +91,8 @@ class CommandRunner final : public NewArticleHook {
     std::condition_variable work_ready_;
     std::condition_variable idle_;
     std::deque<NewArticle> queue_;
+    std::chrono::steady_clock::time_point last_arrival_{};
+    std::chrono::steady_clock::time_point burst_since_{};  // when the queue last stopped being empty
     size_t running_ = 0;
     bool stopping_ = false;
     bool said_full_ = false;

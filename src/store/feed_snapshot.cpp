@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "store/article_plan_table.h"
 #include "store/plan_store.h"
@@ -63,6 +65,11 @@ FeedReadResult Failure(int rc) { return IsBusy(rc) ? FeedReadResult::kBusy : Fee
 
 struct FeedReader::Connection {
     std::unique_ptr<sqlite3, ConnectionCloser> db;
+    // The articles of the last read, valid while the file's data version and the query are the
+    // same: a reader asking again for an unchanged feed costs one look at the plan list.
+    int64_t version = -1;
+    std::string query_key;
+    std::vector<FeedArticle> articles;
 };
 
 FeedReader::FeedReader(std::string path) : path_(std::move(path)) {}
@@ -88,7 +95,8 @@ FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
         const int rc = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
         std::unique_ptr<sqlite3, ConnectionCloser> db(opened);
         if (rc != SQLITE_OK || opened == nullptr) return FeedReadResult::kUnavailable;
-        connection_ = std::make_unique<Connection>(Connection{std::move(db)});
+        connection_ = std::make_unique<Connection>();
+        connection_->db = std::move(db);
     }
     sqlite3* raw = connection_->db.get();
     sqlite3_busy_timeout(raw, static_cast<int>(query.busy_timeout.count()));
@@ -111,6 +119,17 @@ FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
         if (!known) return FeedReadResult::kUnknownPlan;
     }
     const int64_t limit = query.limit < 0 ? 0 : query.limit;
+    int64_t version = -1;
+    RunQuery(raw, "PRAGMA data_version",
+             [&version](sqlite3_stmt* row) { version = sqlite3_column_int64(row, 0); });
+    const std::string key =
+        (query.plan_id ? std::to_string(*query.plan_id) : std::string("all")) + "/" + std::to_string(limit);
+    Connection& kept = *connection_;
+    if (version >= 0 && version == kept.version && key == kept.query_key) {
+        out.articles = kept.articles;
+        return FeedReadResult::kOk;
+    }
+    kept.version = -1;
     const bool has_plans = HasArticlePlanTable(raw);
     const auto take_article = [&](sqlite3_stmt* row) {
         FeedArticle article;
@@ -142,6 +161,9 @@ FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
         out = FeedSnapshot();
         return Failure(rc);
     }
+    kept.version = version;
+    kept.query_key = key;
+    kept.articles = out.articles;
     return FeedReadResult::kOk;
 }
 
