@@ -1,6 +1,7 @@
 #pragma once
 #include "monitor/clock.h"
 #include "monitor/monitor_ui.h"
+#include "monitor/new_article_hook.h"
 #include "store/database.h"
 #include "store/plan_record.h"
 #include "web/http_request.h"
@@ -15,6 +16,8 @@ struct MonitorContext {
     MonitorUi& ui;
     const Clock& clock;
     HttpLimits limits{};
+    // Told of every new article (the command for new articles); none when null.
+    NewArticleHook* new_article_hook = nullptr;
 };
 
 }  // namespace marl

@@ -34,14 +34,16 @@ const Text& DroppedAfter() {
 
 Text ArticleAddress(const PlanRecord& plan, const Text& link) { return plan.dom + link; }
 
-Text InsertArticleStatement(int32_t position, const Text& title, const Text& address) {
+Text InsertArticleStatement(int32_t position, const Text& title, const Text& address, const Text& addtime) {
     Text statement = "INSERT INTO 'info' ('classid', 'title', 'url', 'addtime') VALUES ('";
     statement += std::to_string(position);
     statement += "', '";
     statement += SqlEscape(title);
     statement += "', '";
     statement += SqlEscape(address);
-    statement += "', '');";
+    statement += "', '";
+    statement += SqlEscape(addtime);
+    statement += "');";
     return statement;
 }
 
@@ -98,7 +100,8 @@ ArticleRecorder::Outcome ArticleRecorder::LookAndRecord(const Text& link,
     holding_ = true;
 
     const Text text = title();
-    context_.ui.InsertArticleRow(position_, plan_.name, text, address, FormatNow(context_.clock, false));
+    const auto now = context_.clock.Now();
+    context_.ui.InsertArticleRow(position_, plan_.name, text, address, FormatTime(now, false));
     context_.ui.ShowArticle(text, address);
     // Not seen, so not stored: it comes back next pass with the others taken back.
     if (OutputLost()) return Outcome::kLeft;
@@ -107,8 +110,16 @@ ArticleRecorder::Outcome ArticleRecorder::LookAndRecord(const Text& link,
     row.classid = std::to_string(position_);
     row.title = text;
     row.url = address;
-    if (!context_.db.StoreArticle(row)) {
-        StatusLog(context_.ui, context_.clock, SqlError() + InsertArticleStatement(position_, text, address));
+    row.addtime = FormatTime(now, true);
+    if (context_.db.StoreArticle(row)) {
+        // Same transaction: the plan's id reaches the file with the article or not at all.
+        context_.db.StoreArticlePlan(plan_.id);
+    } else {
+        StatusLog(context_.ui, context_.clock,
+                  SqlError() + InsertArticleStatement(position_, text, address, row.addtime));
+    }
+    if (context_.new_article_hook != nullptr) {
+        context_.new_article_hook->OnNewArticle({plan_.id, plan_.name, text, address, row.addtime});
     }
     return Outcome::kRecorded;
 }

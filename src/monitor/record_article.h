@@ -12,9 +12,10 @@ namespace marl {
 // The address of an article: the plan's prefix followed directly by the link as matched.
 Text ArticleAddress(const PlanRecord& plan, const Text& link);
 
-// The statement that stores a new article (classid = plan position, addtime empty), as the
-// "Sql Err：" line shows it when the store fails.
-Text InsertArticleStatement(int32_t position, const Text& title, const Text& address);
+// The statement that stores a new article (classid = plan position, addtime the local time it was
+// recorded), as the "Sql Err：" line shows it when the store fails.
+Text InsertArticleStatement(int32_t position, const Text& title, const Text& address,
+                            const Text& addtime = Text());
 
 // Records the candidates of one plan, one after another. For each one whose address is not yet in
 // table `info`, the article is shown (list row at the top, then the popup) and stored; a failed

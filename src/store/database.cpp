@@ -8,6 +8,7 @@
 #include <string_view>
 #include <thread>
 
+#include "store/article_plan_table.h"
 #include "text/gbk_codec.h"
 #include "text/text_ops.h"
 
@@ -145,8 +146,10 @@ class Database::Connection {
     // that holds the articles stored so far.
     enum class Kept { kNone, kReading, kWriting };
     Kept kept = Kept::kNone;
-    int32_t pending = 0;  // articles stored in the write transaction so far
-    int32_t dropped = 0;  // stored articles rolled back since CommitArticles last reported
+    int32_t pending = 0;            // articles stored in the write transaction so far
+    int32_t dropped = 0;            // stored articles rolled back since CommitArticles last reported
+    int64_t last_stored = 0;        // rowid of the row the last StoreArticle added; 0: none
+    bool plan_table_ready = false;  // article_plan made sure of on this connection
 
     sqlite3_stmt* Prepared(StatementPtr& slot, const char* sql) {
         if (!slot) {
@@ -401,12 +404,25 @@ bool Database::StoreArticle(const ArticleRecord& article) {
                   BindText(insert, 4, addtime);
     stored = stored && sqlite3_step(insert) == SQLITE_DONE;
     Rewind(insert);
+    c.last_stored = 0;
     if (stored) {
         ++c.pending;
+        if (sqlite3_changes(c.get()) > 0) c.last_stored = sqlite3_last_insert_rowid(c.get());
     } else {
         c.NoteLostTransaction();
     }
     return stored;
+}
+
+bool Database::StoreArticlePlan(int32_t plan_id) {
+    auto lock = Acquire();
+    if (!connection_) return false;
+    Connection& c = *connection_;
+    const int64_t article = c.last_stored;
+    c.last_stored = 0;
+    if (article == 0 || c.kept != Connection::Kept::kWriting) return false;
+    if (!c.plan_table_ready) c.plan_table_ready = EnsureArticlePlanTable(c.get());
+    return c.plan_table_ready && InsertArticlePlan(c.get(), article, plan_id);
 }
 
 int32_t Database::CommitArticles() {

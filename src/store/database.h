@@ -78,6 +78,11 @@ class Database {
     enum class Seen { kSeen, kNew, kUnknown };
     Seen CheckArticle(const Text& address);
     bool StoreArticle(const ArticleRecord& article);
+    // Keeps the id of the plan that found the article the last StoreArticle added, in table
+    // article_plan (created with the first one) and in the same write transaction, so the
+    // article and its plan reach the file together or not at all. False when StoreArticle added
+    // no row just before, or the table cannot be written; the article itself stays stored.
+    bool StoreArticlePlan(int32_t plan_id);
     int32_t CommitArticles();
     int32_t RollbackArticles();
 

@@ -166,6 +166,13 @@ void MainWindow::BuildMenus() {
             [this] { ShowReleasePage(); });
     connect(settings_menu_->addAction(QStringLiteral("关于..")), &QAction::triggered, this,
             [this] { ShowAbout(); });
+    connect(settings_menu_->addAction(QStringLiteral("新文章命令")), &QAction::triggered, this, [this] {
+        if (command_settings_) command_settings_();
+    });
+}
+
+void MainWindow::SetCommandSettingsHandler(std::function<void()> handler) {
+    command_settings_ = std::move(handler);
 }
 
 void MainWindow::SetCloseRequestHandler(std::function<bool()> handler) {

@@ -49,6 +49,9 @@ class MainWindow : public QWidget {
     // Without a handler the window closes.
     void SetCloseRequestHandler(std::function<bool()> handler);
 
+    // The settings menu's third entry, 新文章命令: what opens the command dialog (wired by the program).
+    void SetCommandSettingsHandler(std::function<void()> handler);
+
     // Moves the window to the centre of its screen.
     void CentreOnScreen();
     // Places the controls that follow the window's size.
@@ -98,6 +101,7 @@ class MainWindow : public QWidget {
     QMenu* settings_menu_ = nullptr;
 
     std::function<bool()> close_request_;
+    std::function<void()> command_settings_;
     bool move_by_background_ = false;
     WindowDrag background_drag_;
 };

@@ -340,7 +340,7 @@ TEST_F(ProcessPlanTest, ReadOnlyDatabaseLogsEachStoreAndTheRestGoesOn) {
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_EQ(
         messages[4].rfind(Gbk("Sql Err：") + "INSERT INTO 'info' ('classid', 'title', 'url', 'addtime') "
-                                             "VALUES ('1', 'b', '/2', '');",
+                                             "VALUES ('1', 'b', '/2', '2024-03-05 07:08:09');",
                           0),
         0u);
     EXPECT_EQ(messages[5].rfind(Gbk("Sql Err："), 0), 0u);

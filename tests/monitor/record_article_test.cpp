@@ -102,7 +102,8 @@ TEST_F(RecordArticleTest, NewArticleIsShownThenStored) {
     EXPECT_EQ(ui_.ShownArticles()[0].address, "http://127.0.0.1/a/1.html");
     EXPECT_EQ(ui_.Calls(), (std::vector<std::string>{"row", "show"}));
     EXPECT_TRUE(ui_.StatusLines().empty());
-    EXPECT_EQ(Stored(), std::vector<std::string>{"3|" + Gbk("标题一") + "|http://127.0.0.1/a/1.html|"});
+    EXPECT_EQ(Stored(), std::vector<std::string>{"3|" + Gbk("标题一") +
+                                                 "|http://127.0.0.1/a/1.html|2024-03-05 07:08:09"});
 }
 
 TEST_F(RecordArticleTest, TheAddressAloneDecidesWhatIsNew) {
@@ -110,8 +111,9 @@ TEST_F(RecordArticleTest, TheAddressAloneDecidesWhatIsNew) {
     Record("same link again", "a/1.html", 1);      // same plan, same page
     Record("other plan", "a/1.html", 2);           // same address from another plan
     Record("letter case differs", "A/1.html", 2);  // case counts
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"1|first|http://127.0.0.1/a/1.html|",
-                                                  "2|letter case differs|http://127.0.0.1/A/1.html|"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{
+                            "1|first|http://127.0.0.1/a/1.html|2024-03-05 07:08:09",
+                            "2|letter case differs|http://127.0.0.1/A/1.html|2024-03-05 07:08:09"}));
     EXPECT_EQ(ui_.Rows().size(), 2u);
     EXPECT_EQ(ui_.ShownArticles().size(), 2u);
     EXPECT_TRUE(ui_.StatusLines().empty());
@@ -142,7 +144,8 @@ TEST_F(RecordArticleTest, QuotesInTitleAndAddressAreStoredWhole) {
     plan_.dom = "";
     Record("it's \"new\" ''", "x.php?a='1'", 4);
     Record("", "empty-title", 4);
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"4|it's \"new\" ''|x.php?a='1'|", "4||empty-title|"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"4|it's \"new\" ''|x.php?a='1'|2024-03-05 07:08:09",
+                                                  "4||empty-title|2024-03-05 07:08:09"}));
     EXPECT_EQ(ui_.Rows().back().title, "it's \"new\" ''");
     // The quoted address is found again: nothing new on a second pass.
     Record("it's", "x.php?a='1'", 4);
@@ -164,7 +167,7 @@ TEST_F(RecordArticleTest, FailedStoreIsLoggedAndShownAgainNextTime) {
     Record("it's", "a/1.html", 2);
     const Text statement =
         "INSERT INTO 'info' ('classid', 'title', 'url', 'addtime') VALUES ('2', 'it''s', "
-        "'http://127.0.0.1/a/1.html', '');";
+        "'http://127.0.0.1/a/1.html', '2024-03-05 07:08:09');";
     EXPECT_EQ(ui_.StatusLines(),
               std::vector<Text>{"[ 2024-03-05 07:08:09 ] " + Gbk("Sql Err：") + statement + "\r\n"});
     EXPECT_EQ(ui_.Calls(), (std::vector<std::string>{"row", "show", "status"}));
@@ -226,9 +229,10 @@ TEST_F(RecordArticleTest, FileHeldByAnotherProgramShowsNothingTwice) {
         ASSERT_EQ(ui.Rows().size(), 1u) << c.lock;
         EXPECT_EQ(ui.Rows()[0].address, plan_.dom + fresh);
     }
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"1|known|http://127.0.0.1/known.html|",
-                                                  "1|fresh|http://127.0.0.1/new-BEGIN EXCLUSIVE.html|",
-                                                  "1|fresh|http://127.0.0.1/new-BEGIN IMMEDIATE.html|"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{
+                            "1|known|http://127.0.0.1/known.html|2024-03-05 07:08:09",
+                            "1|fresh|http://127.0.0.1/new-BEGIN EXCLUSIVE.html|2024-03-05 07:08:09",
+                            "1|fresh|http://127.0.0.1/new-BEGIN IMMEDIATE.html|2024-03-05 07:08:09"}));
 }
 
 TEST_F(RecordArticleTest, LinksThatAreNotValidGbkAreRecordedOnceAndKeptApart) {
@@ -290,7 +294,8 @@ TEST_F(RecordArticleTest, StatementOfAnotherCallerIsNeverPartOfTheRecording) {
     EXPECT_EQ(recorder.Record("b", "B"), Outcome::kRecorded);
     recorder.Finish();
     EXPECT_EQ(seen_by_other, (std::vector<std::string>{"http://127.0.0.1/a", "http://127.0.0.1/b"}));
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"1|A|http://127.0.0.1/a|", "1|B|http://127.0.0.1/b|"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"1|A|http://127.0.0.1/a|2024-03-05 07:08:09",
+                                                  "1|B|http://127.0.0.1/b|2024-03-05 07:08:09"}));
     EXPECT_TRUE(ui.StatusLines().empty());
 }
 

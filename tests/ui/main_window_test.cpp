@@ -99,7 +99,9 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrder) {
     };
     const Case cases[] = {
         {window_.article_menu(), "菜单的文章", {QStringLiteral("收藏"), QStringLiteral("清空")}},
-        {window_.settings_menu(), "菜单的设置", {QStringLiteral("版本升级"), QStringLiteral("关于..")}},
+        {window_.settings_menu(),
+         "菜单的设置",
+         {QStringLiteral("版本升级"), QStringLiteral("关于.."), QStringLiteral("新文章命令")}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.menu->objectName(), QString::fromUtf8(c.name));

@@ -70,6 +70,20 @@ struct MonitorOptions {
     int64_t passes = 1;              // pass only
     std::vector<int32_t> positions;  // from 1; empty: the plans checked in 自动勾选
     bool json = false;
+    std::string exec;   // UTF-8; the command for every new article, none when empty
+    std::string serve;  // watch only: "ADDR:PORT" to serve the feeds from, none when empty
+};
+
+struct FeedOptions {
+    std::string dir;
+    int32_t plan_id = -1;  // below 0: every plan
+    int64_t limit = 50;
+    std::string output;  // empty: stdout
+};
+
+struct ServeOptions {
+    std::string dir;
+    std::string listen = "127.0.0.1:8765";
 };
 
 // The command handlers, one file each; each returns the process exit code.
@@ -81,6 +95,8 @@ int RunFetch(const FetchOptions& options);
 int RunTest(const TestOptions& options);
 int RunPass(const MonitorOptions& options);
 int RunWatch(const MonitorOptions& options);
+int RunFeed(const FeedOptions& options);
+int RunServe(const ServeOptions& options);
 
 // The request header text of the options: the editor's default block when asked for, then the given
 // lines, joined with CR LF.

@@ -7,15 +7,20 @@
 #include <atomic>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "app/cli/cli_output.h"
+#include "app/cli/locked_monitor_ui.h"
+#include "feeds/command_runner.h"
+#include "feeds/feed_server.h"
 #include "monitor/clock.h"
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_pass.h"
 #include "monitor/pauser.h"
 #include "monitor/process_plan.h"
+#include "monitor/status_log.h"
 #include "store/database.h"
 #include "store/plan_store.h"
 
@@ -175,21 +180,41 @@ int RunMonitorCommand(const MonitorOptions& options, bool forever) {
     }
 
     const SystemClock clock;
-    const MonitorContext context{db, plans, ui, clock};
+    // The command for new articles reports from threads of its own: one call to the output at a time.
+    LockedMonitorUi shared_ui(ui);
+    std::unique_ptr<feeds::CommandRunner> runner;
+    if (!options.exec.empty()) {
+        runner = std::make_unique<feeds::CommandRunner>(
+            options.exec,
+            [&shared_ui, &clock](const Text& message) { StatusLog(shared_ui, clock, message); });
+    }
+    std::unique_ptr<feeds::FeedServer> server;
+    if (!options.serve.empty()) {
+        server = std::make_unique<feeds::FeedServer>(db_path);
+        const auto address = feeds::ParseListenAddress(options.serve);
+        if (!address || !server->Bind(*address))
+            return UsageError("watch: cannot listen on " + options.serve);
+        server->Start();
+    }
+    const MonitorContext context{db, plans, shared_ui, clock, {}, runner.get()};
     const PlanProcessor process = [&context](int32_t position) { ProcessPlan(context, position); };
     // Output that cannot be written ends the command like an interrupt: nothing shown after it
     // could reach anybody.
-    const auto stop = [&interrupts] { return interrupts.Interrupted() || OutputFailed(); };
+    const auto interrupted = [&interrupts] { return interrupts.Interrupted(); };
+    const auto stop = [&interrupted] { return interrupted() || OutputFailed(); };
     for (int64_t pass = 1; forever || pass <= passes; ++pass) {
         if (!RunPass(positions, process, pauser, stop)) break;
         if (!forever && pass == passes) break;
-        if (WaitBetweenPasses(ui, pauser, stop)) break;
+        if (WaitBetweenPasses(shared_ui, pauser, stop)) break;
     }
     if (OutputFailed()) {
         std::cerr << "marltips-cli: standard output could not be written; the new articles not shown are "
                      "left for the next pass\n";
         return kExitOutput;
     }
+    // The commands of the last articles still get their turn; an interrupt stops the wait, and
+    // commands still running are left to finish on their own.
+    if (runner) runner->WaitIdle(interrupted, std::chrono::milliseconds(100));
     return kExitOk;
 }
 

@@ -10,6 +10,7 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
 #include "app/cli/cli_validators.h"
+#include "feeds/feed_server.h"
 
 namespace marl::cli {
 namespace {
@@ -89,6 +90,23 @@ void AddPositions(CLI::App& command, std::vector<int32_t>& positions) {
         ->default_str("");
 }
 
+void AddExec(CLI::App& command, std::string& exec) {
+    command
+        .add_option("--exec", exec,
+                    "run /bin/sh -c CMD for every new article, the article in MARL_* variables and on stdin")
+        ->check(CLI::Validator([](const std::string& v) { return v.empty() ? "empty command" : ""; }, "CMD"))
+        ->type_name("CMD");
+}
+
+CLI::Option* AddListen(CLI::App& command, const std::string& name, std::string& listen,
+                       const std::string& help) {
+    return command.add_option(name, listen, help)
+        ->check(CLI::Validator(
+            [](const std::string& v) { return feeds::ParseListenAddress(v) ? "" : "not ADDR:PORT: " + v; },
+            "ADDR:PORT"))
+        ->type_name("ADDR:PORT");
+}
+
 // Every command and its options, filled into `options` by the parse.
 struct CommandLine {
     CLI::App app{
@@ -98,7 +116,7 @@ struct CommandLine {
     CLI::App* help = nullptr;
     std::string help_topic;
     CLI::App *init = nullptr, *plans = nullptr, *save = nullptr, *remove = nullptr, *fetch = nullptr,
-             *test = nullptr, *pass = nullptr, *watch = nullptr;
+             *test = nullptr, *pass = nullptr, *watch = nullptr, *feed = nullptr, *serve = nullptr;
     InitOptions init_options;
     PlansOptions plans_options;
     SaveOptions save_options;
@@ -106,6 +124,8 @@ struct CommandLine {
     FetchOptions fetch_options;
     TestOptions test_options;
     MonitorOptions pass_options, watch_options;
+    FeedOptions feed_options;
+    ServeOptions serve_options;
 
     CommandLine();
     int Run() const;
@@ -194,12 +214,31 @@ CommandLine::CommandLine() {
     AddNumber<int64_t>(*pass, "--passes", pass_options.passes, "number of passes", 0, INT32_MAX);
     AddJson(*pass, pass_options.json);
     AddPositions(*pass, pass_options.positions);
+    AddExec(*pass, pass_options.exec);
 
     watch =
         app.add_subcommand("watch", "monitor the checked plans like the desktop program, until interrupted");
     AddDir(*watch, watch_options.dir);
     AddJson(*watch, watch_options.json);
     AddPositions(*watch, watch_options.positions);
+    AddExec(*watch, watch_options.exec);
+    AddListen(*watch, "--serve", watch_options.serve, "also serve the feeds on this address, as serve does");
+
+    feed = app.add_subcommand("feed", "print an Atom feed of the newest recorded articles");
+    AddDir(*feed, feed_options.dir);
+    AddNumber<int32_t>(*feed, "--plan", feed_options.plan_id, "only the articles of the plan with this id", 0,
+                       INT32_MAX)
+        ->default_str("");
+    AddNumber<int64_t>(*feed, "--limit", feed_options.limit, "at most N entries", 1, 100000);
+    feed->add_option("--output", feed_options.output, "write the feed to FILE (through a temporary file)")
+        ->check(
+            CLI::Validator([](const std::string& v) { return v.empty() ? "empty file name" : ""; }, "FILE"))
+        ->type_name("FILE");
+
+    serve = app.add_subcommand("serve", "serve every plan's feed over HTTP, read-only, until interrupted");
+    AddDir(*serve, serve_options.dir);
+    AddListen(*serve, "--listen", serve_options.listen,
+              "address to listen on (loopback unless told otherwise)");
 
     // Only the program's own help points to the help of each command.
     app.footer(std::string(kExitCodes) +
@@ -233,6 +272,8 @@ int CommandLine::Run() const {
     if (test->parsed()) return RunTest(test_options);
     if (pass->parsed()) return RunPass(pass_options);
     if (watch->parsed()) return RunWatch(watch_options);
+    if (feed->parsed()) return RunFeed(feed_options);
+    if (serve->parsed()) return RunServe(serve_options);
     return UsageError("missing command");
 }
 

@@ -13,7 +13,9 @@
 #include <utility>
 
 #include "monitor/process_plan.h"
+#include "monitor/status_log.h"
 #include "plans/tree_settings.h"
+#include "ui/command_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/notification_popup.h"
@@ -53,13 +55,17 @@ DesktopApp::DesktopApp(const std::string& program_directory, DesktopOptions opti
 
     ui_ = std::make_unique<ui::QtMonitorUi>(*window_);
     ui_->SetPlans(&plans_);
-    context_ = std::make_unique<MonitorContext>(MonitorContext{db_, plans_, *ui_, clock_, options.limits});
+    command_ = std::make_unique<feeds::ReplaceableCommand>();
+    command_->SetCommand(feeds::StoredNewArticleCommand(settings_), CommandReport());
+    context_ = std::make_unique<MonitorContext>(
+        MonitorContext{db_, plans_, *ui_, clock_, options.limits, command_.get()});
     engine_ = std::make_unique<MonitorEngine>(
         *ui_, [context = context_.get()](int32_t position) { ProcessPlan(*context, position); });
 
     window_->plan_tree()->Bind(&store_, &plans_, &settings_, window_->frequency_box());
     window_->plan_tree()->SetOpenPlanEditor([this](int position) { OpenPlanEditor(position); });
     window_->SetCloseRequestHandler([this] { return ConfirmExit(); });
+    window_->SetCommandSettingsHandler([this] { OpenCommandDialog(); });
     QObject::connect(window_->start_button(), &QPushButton::clicked, window_.get(),
                      [this] { ToggleMonitor(); });
 }
@@ -82,7 +88,27 @@ DesktopApp::~DesktopApp() {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     stopper.join();
+    // Its threads may be reporting to the (detached) port: they return at once now.
+    command_.reset();
     db_.SetIdleHook({});
+}
+
+feeds::CommandRunner::Report DesktopApp::CommandReport() {
+    return [this](const Text& message) { StatusLog(*ui_, clock_, message); };
+}
+
+bool DesktopApp::SetNewArticleCommand(const std::string& command) {
+    if (!feeds::StoreNewArticleCommand(settings_, command)) return false;
+    command_->SetCommand(command, CommandReport());
+    return true;
+}
+
+void DesktopApp::OpenCommandDialog() {
+    ui::CommandDialog dialog(QString::fromStdString(command_->command()), window_.get());
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!SetNewArticleCommand(dialog.command().toStdString())) {
+        ui::ShowMessageBox(window_.get(), QStringLiteral("新文章命令未能保存到 marltips.ini"));
+    }
 }
 
 void DesktopApp::Start() {

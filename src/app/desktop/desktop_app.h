@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "feeds/command_setting.h"
 #include "monitor/clock.h"
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_engine.h"
@@ -54,6 +55,12 @@ class DesktopApp {
     void ToggleMonitor();
     // The plan menu's 新建 (position 0) and 修改: fills and shows the one plan editor, made on first use.
     void OpenPlanEditor(int position);
+    // The settings menu's 新文章命令: the command dialog, modal; 确定 stores the command in
+    // marltips.ini and monitoring uses it from the next new article on.
+    void OpenCommandDialog();
+    // Stores `command` (UTF-8; empty: none) and puts it to work. False when it could not be stored.
+    bool SetNewArticleCommand(const std::string& command);
+    const feeds::ReplaceableCommand& new_article_command() const { return *command_; }
 
     ui::MainWindow& window() { return *window_; }
     ui::NotificationPopup* popup() { return popup_.get(); }
@@ -66,6 +73,8 @@ class DesktopApp {
     const std::string& database_path() const { return database_path_; }
 
   private:
+    feeds::CommandRunner::Report CommandReport();
+
     std::string database_path_;
     std::function<void(int)> end_process_;
     Database db_;
@@ -76,6 +85,8 @@ class DesktopApp {
     std::unique_ptr<ui::MainWindow> window_;
     std::unique_ptr<ui::NotificationPopup> popup_;
     std::unique_ptr<ui::QtMonitorUi> ui_;
+    // The command for new articles; its reports go to ui_, so it ends after ui_ is detached.
+    std::unique_ptr<feeds::ReplaceableCommand> command_;
     std::unique_ptr<MonitorContext> context_;
     std::unique_ptr<MonitorEngine> engine_;
     bool confirming_exit_ = false;

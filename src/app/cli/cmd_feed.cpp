@@ -1,0 +1,55 @@
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_common.h"
+#include "app/cli/cli_output.h"
+#include "feeds/atom_feed.h"
+#include "feeds/replace_file.h"
+#include "store/feed_snapshot.h"
+
+namespace marl::cli {
+
+int RunFeed(const FeedOptions& options) {
+    const std::string db_path = DatabasePath(options.dir);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(db_path, ec)) {
+        std::cerr << "marltips-cli: database missing: " << db_path << "\n";
+        return kExitDatabase;
+    }
+    FeedQuery query;
+    if (options.plan_id >= 0) query.plan_id = options.plan_id;
+    query.limit = options.limit;
+    FeedSnapshot snapshot;
+    switch (ReadFeedSnapshot(db_path, query, snapshot)) {
+        case FeedReadResult::kOk:
+            break;
+        case FeedReadResult::kUnknownPlan:
+            return UsageError("feed: no plan with id " + std::to_string(options.plan_id));
+        case FeedReadResult::kBusy:
+            std::cerr << "marltips-cli: the database is busy: " << db_path << "\n";
+            return kExitDatabase;
+        case FeedReadResult::kUnavailable:
+            std::cerr << "marltips-cli: cannot read the database " << db_path << "\n";
+            return kExitDatabase;
+    }
+    const std::string document =
+        feeds::AtomDocument(snapshot, query.plan_id, std::chrono::system_clock::now());
+    if (!options.output.empty()) {
+        std::string error;
+        if (!feeds::ReplaceFile(options.output, document, error)) {
+            return UsageError("feed: cannot write " + options.output + ": " + error);
+        }
+        return kExitOk;
+    }
+    // Through std::cout like every other record, so the final check of the output sees a failure.
+    std::cout.write(document.data(), static_cast<std::streamsize>(document.size())).flush();
+    if (OutputFailed()) {
+        std::cerr << "marltips-cli: feed: the output could not be written\n";
+        return kExitOutput;
+    }
+    return kExitOk;
+}
+
+}  // namespace marl::cli
