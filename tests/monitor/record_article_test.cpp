@@ -341,7 +341,9 @@ TEST_F(RecordArticleTest, FailedOutputTakesBackTheArticlesNotCommitted) {
         }  // finished by the destructor
         EXPECT_EQ(outcomes, c.outcomes) << where;
         EXPECT_EQ(ui.StatusLines().size(), 0u) << where;
-        EXPECT_EQ(Stored(), std::vector<std::string>{"1|kept|" + plan_.dom + finished + "|"}) << where;
+        EXPECT_EQ(Stored(),
+                  std::vector<std::string>{"1|kept|" + plan_.dom + finished + "|2024-03-05 07:08:09"})
+            << where;
 
         FakeMonitorUi next_ui;
         MonitorContext next{db_, plans_, next_ui, clock_};
