@@ -1,5 +1,7 @@
 #include "ui/status_box.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -17,6 +19,16 @@ QString WithLineBreaks(QString text) {
 
 }  // namespace
 
+void StatusBox::DeliverQueuedCalls() {
+    // Every change of the scroll range queues a call to this box that shows or hides its scroll
+    // bars; the call and its arguments live on the heap until an event loop delivers them. Lines can
+    // arrive without the loop getting a turn in between (a burst from one task, or no loop at all),
+    // and once the box is full every line changes the range twice (the new line, the dropped one),
+    // so the calls would pile up by the hundred thousand. Delivering them here, as the loop would,
+    // keeps the box's memory flat however many lines follow.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
 StatusBox::StatusBox(QWidget* parent) : QPlainTextEdit(parent) {
     setMaximumBlockCount(kMaxLines);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -29,6 +41,7 @@ void StatusBox::AppendStatus(const QString& text) {
     ensureCursorVisible();
     insertPlainText(WithLineBreaks(text));
     ensureCursorVisible();
+    DeliverQueuedCalls();
 }
 
 void StatusBox::AppendLine(const QString& line) {
@@ -37,7 +50,10 @@ void StatusBox::AppendLine(const QString& line) {
     AppendStatus(open_line ? QStringLiteral("\r\n") + line : line);
 }
 
-void StatusBox::SetWholeText(const QString& text) { setPlainText(WithLineBreaks(text)); }
+void StatusBox::SetWholeText(const QString& text) {
+    setPlainText(WithLineBreaks(text));
+    DeliverQueuedCalls();
+}
 
 QString StatusBox::WholeText() const { return toPlainText(); }
 

@@ -26,6 +26,10 @@ class StatusBox : public QPlainTextEdit {
     void SetWholeText(const QString& text);
     // The whole text, line breaks as "\n".
     QString WholeText() const;
+
+  private:
+    // Runs the calls Qt has queued to this box (its scroll bars following the text) at once.
+    void DeliverQueuedCalls();
 };
 
 }  // namespace marl::ui

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 #include <QStringList>
 #include <QTextCursor>
+#include <functional>
 
 namespace marl::ui {
 namespace {
@@ -77,6 +81,66 @@ TEST(StatusBox, KeepsOnlyTheLastLines) {
     ASSERT_EQ(lines.size(), StatusBox::kMaxLines);
     EXPECT_EQ(lines.front(), QStringLiteral("line %1").arg(total - StatusBox::kMaxLines + 1));
     EXPECT_EQ(lines.back(), QStringLiteral("line %1").arg(total));
+}
+
+// Counts the queued calls that reach one object.
+class QueuedCallCounter : public QObject {
+  public:
+    int count = 0;
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::MetaCall) ++count;
+        return false;
+    }
+};
+
+TEST(StatusBox, LeavesNoQueuedCallsBehindWhenTheLoopGetsNoTurn) {
+    // Each change of the scroll range queues a call to the box; calls left for an event loop that
+    // does not turn between lines pile up, 11 MB per 100,000 lines once the box is full.
+    struct Case {
+        const char* name;
+        std::function<void(StatusBox&, int)> write;
+    };
+    const Case cases[] = {
+        {"AppendStatus",
+         [](StatusBox& box, int i) { box.AppendStatus(QStringLiteral("[ t ] line %1\r\n").arg(i)); }},
+        {"AppendLine", [](StatusBox& box, int i) { box.AppendLine(QStringLiteral("[ t ] line %1").arg(i)); }},
+        {"SetWholeText",
+         [](StatusBox& box, int i) { box.SetWholeText(QStringLiteral("title\r\n").repeated(i % 7)); }},
+    };
+    for (const Case& c : cases) {
+        StatusBox box(nullptr);
+        box.resize(620, 40);
+        QCoreApplication::sendPostedEvents(&box, QEvent::MetaCall);
+        QueuedCallCounter counter;
+        box.installEventFilter(&counter);
+        for (int i = 0; i < 200; ++i) c.write(box, i);
+        const int delivered_while_writing = counter.count;
+        counter.count = 0;
+        QCoreApplication::sendPostedEvents(&box, QEvent::MetaCall);
+        EXPECT_EQ(counter.count, 0) << c.name;
+        // The calls did run, so the scroll bar follows the text.
+        EXPECT_GT(delivered_while_writing, 0) << c.name;
+    }
+}
+
+TEST(StatusBox, AFullBoxLeavesNoQueuedCallsBehindAndStaysAtTheEnd) {
+    StatusBox box(nullptr);
+    box.resize(620, 40);
+    QString lines;
+    for (int j = 1; j <= StatusBox::kMaxLines; ++j) lines += QStringLiteral("line %1\r\n").arg(j);
+    box.SetWholeText(lines);
+    QueuedCallCounter counter;
+    box.installEventFilter(&counter);
+    // Full: every line now drops the oldest one.
+    for (int i = 1; i <= 300; ++i) box.AppendStatus(QStringLiteral("more %1\r\n").arg(i));
+    counter.count = 0;
+    QCoreApplication::sendPostedEvents(&box, QEvent::MetaCall);
+    EXPECT_EQ(counter.count, 0);
+    EXPECT_EQ(box.blockCount(), StatusBox::kMaxLines);
+    EXPECT_TRUE(box.WholeText().endsWith(QStringLiteral("more 300\n")));
+    EXPECT_TRUE(box.textCursor().atEnd());
+    // The end is in view.
+    EXPECT_TRUE(box.viewport()->rect().contains(box.cursorRect()));
 }
 
 }  // namespace
