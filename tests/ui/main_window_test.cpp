@@ -192,7 +192,7 @@ TEST_F(MainWindowTest, DoubleClickOpensOnlyWebLinksWithPlainAmpersands) {
             EXPECT_EQ(lines.mid(0, lines.size() - 2).join(QLatin1Char('\n')) + QLatin1Char('\n'),
                       QStringLiteral("T\n") + QString::fromUtf8(c.link) +
                           (*c.link ? QStringLiteral("\n") : QString()));
-            const QString line = lines[lines.size() - 2];
+            const QString& line = lines[lines.size() - 2];
             EXPECT_TRUE(line.startsWith(QStringLiteral("[ "))) << line.toStdString();
             EXPECT_TRUE(line.endsWith(QString::fromUtf8(c.status))) << line.toStdString();
             EXPECT_EQ(lines.back(), QString());
