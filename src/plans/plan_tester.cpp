@@ -78,16 +78,6 @@ Text ForView(const Text& text, size_t limit) {
            std::to_string(cut) + T().cut_note_end;
 }
 
-// The link prefix for relative links, from the plan's address: its scheme, "://", host (with port) and
-// "/". An address without "://" is fetched as an http address, so its prefix is built the same way.
-Text ProposedPrefix(const Text& url) {
-    const Text address = url.find("://") == Text::npos ? "http://" + url : url;
-    const Text wrapped = "[<]" + address + "/[>]";
-    const Text scheme = TextBetween(wrapped, "[<]", "://") + "://";
-    const Text host = TextBetween(wrapped, scheme, "/");
-    return scheme + host + "/";
-}
-
 class Run {
   public:
     Run(int mode, const PlanTestInput& input, const PlanTestOptions& options, PlanTestResult& result)
@@ -284,6 +274,14 @@ std::optional<Text> PlanTestResult::Dom() const {
         if (event.kind == PlanTestEvent::kDom) return event.text;
     }
     return std::nullopt;
+}
+
+Text ProposedPrefix(const Text& url) {
+    const Text address = url.find("://") == Text::npos ? "http://" + url : url;
+    const Text wrapped = "[<]" + address + "/[>]";
+    const Text scheme = TextBetween(wrapped, "[<]", "://") + "://";
+    const Text host = TextBetween(wrapped, scheme, "/");
+    return scheme + host + "/";
 }
 
 Text FormatSourceSection(const Text& title, const Text& text) {
