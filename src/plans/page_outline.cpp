@@ -10,12 +10,12 @@ namespace {
 constexpr size_t kMaxDepth = 256;
 
 bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '-' ||
-           c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
+           c == '-' || c == '_';
 }
 
 bool IsVoid(std::string_view name) {
-    static constexpr std::string_view kVoid[] = {"area", "base", "br",   "col",   "embed", "hr",    "img",
+    static constexpr std::string_view kVoid[] = {"area",  "base", "br",   "col",   "embed",  "hr",    "img",
                                                  "input", "link", "meta", "param", "source", "track", "wbr"};
     return std::any_of(std::begin(kVoid), std::end(kVoid),
                        [&](std::string_view v) { return EqualsNoCase(v, name); });
@@ -34,8 +34,9 @@ bool ClosesItsLike(std::string_view name) {
                        [&](std::string_view v) { return EqualsNoCase(v, name); });
 }
 
-// The offset just after the ">" that ends the tag starting at `from`, quotes respected; when the
-// quotes never balance, the first ">" ends it. npos when there is no ">".
+// The offset just after the ">" that ends the tag starting at `from`, quotes respected. Attribute
+// values the clean-up left unbalanced (single quotes are gone from the page) would swallow the page:
+// when a "<" comes before the end, the first ">" ends the tag instead. npos when there is no ">".
 size_t TagEnd(std::string_view page, size_t from) {
     bool quoted = false;
     for (size_t i = from; i < page.size(); ++i) {
@@ -44,9 +45,8 @@ size_t TagEnd(std::string_view page, size_t from) {
             quoted = !quoted;
         } else if (c == '>' && !quoted) {
             return i + 1;
-        } else if (c == '<' && !quoted && i > from + 1) {
-            // A "<" outside quotes means the tag was never closed; end it here.
-            return i;
+        } else if (c == '<') {
+            break;
         }
     }
     const size_t plain = page.find('>', from);
@@ -76,11 +76,15 @@ PageOutline OutlinePage(std::string_view page) {
     size_t i = 0;
     while (i < page.size()) {
         const size_t lt = page.find('<', i);
+        const size_t text_end = lt == std::string_view::npos ? page.size() : lt;
+        if (text_end >= i + kProseBytes && !open.empty() &&
+            !EqualsNoCase(out.elements[open.back()].name, "a"))
+            out.prose.push_back({text_end - i, open.back()});
         if (lt == std::string_view::npos || lt + 1 >= page.size()) break;
         if (page.compare(lt, 4, "<!--") == 0) {
-            const size_t close = page.find("-->", lt + 4);
-            if (close == std::string_view::npos) break;
-            i = close + 3;
+            // Markup inside a comment is read as markup: some boards ship their whole list commented
+            // out and shown by a script, and the link expression finds those anchors all the same.
+            i = lt + 4;
             continue;
         }
         const bool closing = page[lt + 1] == '/';

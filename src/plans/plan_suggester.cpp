@@ -1,6 +1,7 @@
 #include "plans/plan_suggester.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <new>
 #include <unordered_map>
@@ -63,26 +64,39 @@ size_t VisibleBytes(std::string_view html) {
 }
 
 // Menu entries are a word or two; article titles are longer. Linear between the two.
+// A title made mostly of digits is a date, a count or a page number.
 double TitleWeight(std::string_view link, std::string_view html) {
     if (link.empty() || link.front() == '#' || StartsWithNoCase(link, "javascript")) return 0;
-    const double bytes = static_cast<double>(VisibleBytes(html));
-    return std::clamp((bytes - 5.0) / 12.0, 0.0, 1.0);
+    const size_t visible = VisibleBytes(html);
+    size_t digits = 0;
+    for (const char c : html) digits += c >= '0' && c <= '9' ? 1 : 0;
+    if (digits * 2 >= visible) return 0;
+    return std::clamp((static_cast<double>(visible) - 5.0) / 12.0, 0.0, 1.0);
 }
 
 // The address with its digits blurred and its last part reduced to its extension and query names:
 // links of one list share it, links of a menu rarely do.
 Text AddressShape(std::string_view link) {
+    // The host is left out: one site's sections often live on hosts of their own.
+    const size_t scheme = link.find("//");
+    if (scheme != std::string_view::npos && scheme < 8) {
+        const size_t path = link.find('/', scheme + 2);
+        link = path == std::string_view::npos ? std::string_view() : link.substr(path);
+    }
     const size_t query = link.find('?');
     const std::string_view path = link.substr(0, query);
     const size_t slash = path.rfind('/');
-    const std::string_view folder = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+    const std::string_view folder =
+        slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
     const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
     Text shape;
     bool digits = false;
     for (const char c : folder) {
         const bool digit = c >= '0' && c <= '9';
-        if (!digit) shape += c;
-        else if (!digits) shape += '9';
+        if (!digit)
+            shape += c;
+        else if (!digits)
+            shape += '9';
         digits = digit;
     }
     const size_t dot = last.rfind('.');
@@ -176,10 +190,23 @@ std::vector<PageLink> ReadLinks(std::string_view page, const PageOutline& outlin
 
 // Groups the links by (container, path of tag names from it down to the anchor), for every container
 // up to kMaxLevelsUp levels above each anchor.
-std::vector<LinkGroup> GroupLinks(const std::vector<PageLink>& links, const PageOutline& outline) {
+// With `with_class`, the path also holds each element's class, which sets apart the title links of a
+// list from the other links of its items; without, item classes such as "odd" and "even" do not split it.
+std::string_view ClassOf(std::string_view tag) {
+    const size_t at = FindNoCase(tag, " class=\"");
+    if (at == kNotFound) return {};
+    const size_t end = tag.find('"', at + 8);
+    return end == std::string_view::npos ? std::string_view() : tag.substr(at + 8, end - at - 8);
+}
+
+std::vector<LinkGroup> GroupLinks(const std::vector<PageLink>& links, const PageOutline& outline,
+                                  bool with_class) {
     std::vector<uint64_t> name_hash(outline.elements.size(), 0);
     auto hash_of = [&](int e) {
-        if (name_hash[e] == 0) name_hash[e] = NameHash(outline.elements[e].name, 0) | 1;
+        if (name_hash[e] == 0) {
+            const OutlineElement& el = outline.elements[e];
+            name_hash[e] = NameHash(el.name, with_class ? NameHash(ClassOf(el.tag), 17) : 0) | 1;
+        }
         return name_hash[e];
     };
     std::unordered_map<uint64_t, size_t> index;
@@ -203,6 +230,44 @@ std::vector<LinkGroup> GroupLinks(const std::vector<PageLink>& links, const Page
     return groups;
 }
 
+// The path of tag names from the container down to the anchor, or 0 when the anchor is not inside it.
+uint64_t NamePathBelow(int anchor, int container, const PageOutline& outline) {
+    uint64_t path = NameHash(outline.elements[anchor].name, 0);
+    for (int e = outline.elements[anchor].parent, level = 0; e >= 0 && level < kMaxLevelsUp;
+         e = outline.elements[e].parent, ++level) {
+        if (e == container) return path;
+        path = path * 1000003ULL + NameHash(outline.elements[e].name, 0);
+    }
+    return 0;
+}
+
+std::vector<int> SameShapedLinks(const LinkGroup& group, const std::vector<PageLink>& links,
+                                 const PageOutline& outline) {
+    // The class of the group's title anchors: that of its first link with a title.
+    int first_anchor = links[group.links.front()].anchor;
+    for (const int i : group.links) {
+        if (links[i].weight >= 0.5) {
+            first_anchor = links[i].anchor;
+            break;
+        }
+    }
+    const std::string_view anchor_class = ClassOf(outline.elements[first_anchor].tag);
+    std::unordered_set<uint64_t> paths;
+    for (const int i : group.links) paths.insert(NamePathBelow(links[i].anchor, group.container, outline));
+    std::vector<int> out;
+    const OutlineElement& c = outline.elements[group.container];
+    const size_t end =
+        c.close_begin == std::string_view::npos ? links[group.links.back()].row_end : c.close_begin;
+    for (size_t i = 0; i < links.size(); ++i) {
+        const PageLink& l = links[i];
+        if (l.anchor < 0 || l.row_begin < c.begin || l.row_begin >= end) continue;
+        if (ClassOf(outline.elements[l.anchor].tag) != anchor_class) continue;
+        if (paths.count(NamePathBelow(l.anchor, group.container, outline)))
+            out.push_back(static_cast<int>(i));
+    }
+    return out.empty() ? group.links : out;
+}
+
 struct Scored {
     const LinkGroup* group;
     double score;
@@ -218,9 +283,18 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         ranked.push_back({&g, g.weight, outline.elements[g.container].depth});
     }
     // Score the heaviest groups in full only: the shape share costs a map per group.
-    std::sort(ranked.begin(), ranked.end(), [](const Scored& a, const Scored& b) { return a.score > b.score; });
+    std::sort(ranked.begin(), ranked.end(),
+              [](const Scored& a, const Scored& b) { return a.score > b.score; });
     if (ranked.size() > 200) ranked.resize(200);
-    for (Scored& s : ranked) s.score = s.group->weight * (0.4 + 0.6 * ShapeShare(*s.group, links));
+    for (Scored& s : ranked) {
+        // Items that hold more than their link (a date, a summary, a whole post) make the main list;
+        // menus, tag clouds and blogrolls are links and little else.
+        const auto& l = s.group->links;
+        const double span = static_cast<double>(links[l.back()].row_end - links[l.front()].row_begin);
+        const double per_link = span / static_cast<double>(l.size());
+        const double richness = 1.0 + 0.25 * std::log2(std::max(1.0, per_link / 150.0));
+        s.score = s.group->weight * (0.4 + 0.6 * ShapeShare(*s.group, links)) * richness;
+    }
     std::sort(ranked.begin(), ranked.end(), [](const Scored& a, const Scored& b) {
         return a.score != b.score ? a.score > b.score : a.depth > b.depth;
     });
@@ -228,7 +302,8 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
     std::unordered_set<uint64_t> seen;
     for (const Scored& s : ranked) {
         const auto& l = s.group->links;
-        const uint64_t key = (static_cast<uint64_t>(l.front()) << 40) ^ (static_cast<uint64_t>(l.back()) << 20) ^ l.size();
+        const uint64_t key =
+            (static_cast<uint64_t>(l.front()) << 40) ^ (static_cast<uint64_t>(l.back()) << 20) ^ l.size();
         if (!seen.insert(key).second) continue;
         distinct.push_back(s);
         if (distinct.size() == kGroupsTried) break;
@@ -236,10 +311,27 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
     return distinct;
 }
 
+// A single article: most of the page's prose stands in one element, at length, and the best list beside
+// it is short (related or hot articles in a sidebar).
+bool LooksLikeArticle(const PageOutline& outline, size_t best_list) {
+    constexpr size_t kArticleBytes = 1500, kSidebarLinks = 30;
+    if (best_list > kSidebarLinks) return false;
+    std::unordered_map<int, size_t> by_parent;
+    size_t total = 0, best = 0;
+    for (const OutlineText& t : outline.prose) {
+        const int parent = outline.elements[t.element].parent;
+        total += t.bytes;
+        best = std::max(best, by_parent[parent < 0 ? t.element : parent] += t.bytes);
+    }
+    return best >= kArticleBytes && best * 10 >= total * 8;
+}
+
 }  // namespace
 
 Text NoListMessage() { return "no article list found"; }
-Text FeedMessage() { return "no article list found: the address serves an RSS or Atom feed, not a list page"; }
+Text FeedMessage() {
+    return "no article list found: the address serves an RSS or Atom feed, not a list page";
+}
 
 Text PrefixForLink(std::string_view link, const Text& page_url) {
     if (link.starts_with("http") || link.empty()) return {};
@@ -267,7 +359,8 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int co
         return result;
     }
     const std::vector<PageLink> links = ReadLinks(page, outline);
-    const std::vector<LinkGroup> groups = GroupLinks(links, outline);
+    std::vector<LinkGroup> groups = GroupLinks(links, outline, false);
+    for (LinkGroup& g : GroupLinks(links, outline, true)) groups.push_back(std::move(g));
     const Text name = PageName(outline, url);
     const Text base = BaseAddress(outline, url);
 
@@ -277,10 +370,12 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int co
     };
     std::vector<Built> built;
     for (const Scored& s : RankGroups(groups, links, outline)) {
-        // The list's own articles: the group's links whose titles read as titles.
+        // The list's own articles: the group's links whose titles read as titles, and the links of the
+        // same container that differ from them only in their items' classes ("new" and "common"
+        // threads), as long as their anchors are of the same class.
         std::vector<std::string_view> own;
         size_t first = page.size(), last = 0;
-        for (const int i : s.group->links) {
+        for (const int i : SameShapedLinks(*s.group, links, outline)) {
             first = std::min(first, links[i].row_begin);
             last = std::max(last, links[i].row_end);
             if (links[i].weight >= 0.5) own.push_back(links[i].link);
@@ -311,13 +406,15 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int co
         const double score = RunSuggestedPlan(page, own, plan) * s.score / std::max(1.0, s.group->weight);
         built.push_back({std::move(plan), score});
     }
-    std::stable_sort(built.begin(), built.end(), [](const Built& a, const Built& b) { return a.score > b.score; });
+    std::stable_sort(built.begin(), built.end(),
+                     [](const Built& a, const Built& b) { return a.score > b.score; });
+    if (!built.empty() && LooksLikeArticle(outline, built.front().plan.kept)) built.clear();
     for (Built& b : built) {
         if (result.candidates.size() == kMaxSuggestions) break;
-        const bool same = std::any_of(result.candidates.begin(), result.candidates.end(), [&](const PlanSuggestion& c) {
-            return c.links == b.plan.links;
-        });
-        if (!same && b.score > 0 && b.plan.kept >= kMinListLinks) result.candidates.push_back(std::move(b.plan));
+        const bool same = std::any_of(result.candidates.begin(), result.candidates.end(),
+                                      [&](const PlanSuggestion& c) { return c.links == b.plan.links; });
+        if (!same && b.score > 0 && b.plan.kept >= kMinListLinks)
+            result.candidates.push_back(std::move(b.plan));
     }
     if (result.candidates.empty()) result.message = NoListMessage();
     return result;

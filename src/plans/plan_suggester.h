@@ -30,8 +30,8 @@ struct SuggestPreviewItem {
 
 // One proposed plan.
 struct PlanSuggestion {
-    PlanForm form;      // the values for the editor's fields or SubmitPlan; position "0", a new plan
-    size_t kept = 0;    // how many links the plan keeps on this page
+    PlanForm form;    // the values for the editor's fields or SubmitPlan; position "0", a new plan
+    size_t kept = 0;  // how many links the plan keeps on this page
     std::vector<SuggestPreviewItem> preview;  // the first five of them, in page order
     std::vector<Text> links;                  // every kept link as matched (before the prefix), page order
 };

@@ -1,6 +1,7 @@
 #include "plans/suggest_filters.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 #include "html/html_to_text.h"
@@ -42,7 +43,8 @@ std::vector<std::string_view> AddressWords(std::string_view link) {
         size_t slash = run.find('/');
         while (slash != std::string_view::npos) {
             const size_t next = run.find('/', slash + 1);
-            add(run.substr(slash, next == std::string_view::npos ? std::string_view::npos : next - slash + 1));
+            add(run.substr(slash,
+                           next == std::string_view::npos ? std::string_view::npos : next - slash + 1));
             if (slash > 0 && slash == run.find('/')) add(run.substr(0, slash + 1));
             slash = next;
         }
@@ -74,21 +76,78 @@ PlanRecord RecordOf(const PlanForm& form) {
     return r;
 }
 
+// The row structure, where the words cannot tell the list's links from the others that share their
+// address pattern (a thread's page links beside its title): an attribute of the list's own anchors that
+// every own link has in one of its rows and the fewest other rows have.
+void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered_set<std::string_view>& own,
+                     PlanForm& form) {
+    std::optional<LinkFilter> words;
+    if (!form.inc1.empty() || !form.inc0.empty())
+        words.emplace(ReplaceAll(form.inc1, "$$", "|"), ReplaceAll(form.inc0, "$$", "|"));
+    std::vector<const LinkMatch*> own_rows, other_rows;
+    for (const LinkMatch& m : matches) {
+        if (words && !words->Matches(m.link)) continue;
+        (own.count(m.link) ? own_rows : other_rows).push_back(&m);
+    }
+    if (own_rows.empty() || other_rows.empty()) return;
+    // The attributes of the first own anchor's start tag, each as written: name="value".
+    const std::string_view row = own_rows.front()->row;
+    const std::string_view tag = row.substr(0, row.find('>'));
+    std::string_view best;
+    size_t best_left = other_rows.size();
+    for (size_t at = tag.find(' '); at != std::string_view::npos; at = tag.find(' ', at + 1)) {
+        const size_t eq = tag.find("=\"", at);
+        if (eq == std::string_view::npos) break;
+        const size_t close = tag.find('"', eq + 2);
+        if (close == std::string_view::npos) break;
+        const std::string_view attribute = tag.substr(at + 1, close + 1 - at - 1);
+        if (attribute.find(' ') != std::string_view::npos && attribute.find(' ') < attribute.find('='))
+            continue;
+        if (StartsWithNoCase(attribute, "href") || attribute.find("[*]") != std::string_view::npos) continue;
+        if (std::any_of(attribute.begin(), attribute.end(), IsDigit)) continue;
+        std::unordered_set<std::string_view> covered;
+        for (const LinkMatch* m : own_rows) {
+            if (m->row.find(attribute) != std::string_view::npos) covered.insert(m->link);
+        }
+        if (covered.size() != own.size() && covered.size() < own_rows.size()) {
+            // Every own link that has a row must keep one.
+            std::unordered_set<std::string_view> with_rows;
+            for (const LinkMatch* m : own_rows) with_rows.insert(m->link);
+            if (covered.size() != with_rows.size()) continue;
+        }
+        const size_t left =
+            static_cast<size_t>(std::count_if(other_rows.begin(), other_rows.end(), [&](const LinkMatch* m) {
+                return m->row.find(attribute) != std::string_view::npos;
+            }));
+        if (left < best_left) {
+            best_left = left;
+            best = attribute;
+        }
+        at = close;
+    }
+    if (best.empty()) return;
+    form.url_key = Text(best);
+    form.url_key_i = 1;
+}
+
 }  // namespace
 
 void ChooseFilters(std::string_view area, const std::vector<std::string_view>& own, PlanForm& form) {
     if (own.empty()) return;
     const std::unordered_set<std::string_view> own_set(own.begin(), own.end());
     std::vector<std::string_view> others;
-    for (const LinkMatch& m : FindLinks(area)) {
+    const std::vector<LinkMatch> matches = FindLinks(area);
+    for (const LinkMatch& m : matches) {
         if (!own_set.count(m.link)) others.push_back(m.link);
     }
     if (others.empty()) return;
     auto all_own_hold = [&](std::string_view w) {
-        return std::all_of(own.begin(), own.end(), [&](std::string_view l) { return FindNoCase(l, w) != kNotFound; });
+        return std::all_of(own.begin(), own.end(),
+                           [&](std::string_view l) { return FindNoCase(l, w) != kNotFound; });
     };
     auto no_own_holds = [&](std::string_view w) {
-        return std::none_of(own.begin(), own.end(), [&](std::string_view l) { return FindNoCase(l, w) != kNotFound; });
+        return std::none_of(own.begin(), own.end(),
+                            [&](std::string_view l) { return FindNoCase(l, w) != kNotFound; });
     };
     // A may-contain word: the one that every own link holds and the fewest others do.
     std::string_view include;
@@ -115,8 +174,10 @@ void ChooseFilters(std::string_view area, const std::vector<std::string_view>& o
         for (const std::string_view l : left) {
             for (const std::string_view w : AddressWords(l)) {
                 if (!no_own_holds(w)) continue;
-                const size_t hits = static_cast<size_t>(std::count_if(
-                    left.begin(), left.end(), [&](std::string_view o) { return FindNoCase(o, w) != kNotFound; }));
+                const size_t hits =
+                    static_cast<size_t>(std::count_if(left.begin(), left.end(), [&](std::string_view o) {
+                        return FindNoCase(o, w) != kNotFound;
+                    }));
                 if (hits > best_hits || (hits == best_hits && w.size() > best.size())) {
                     best_hits = hits;
                     best = w;
@@ -131,13 +192,19 @@ void ChooseFilters(std::string_view area, const std::vector<std::string_view>& o
     PlanForm trial = form;
     if (!include.empty() && best_left < others.size()) trial.inc1 = AsFilterWord(include);
     for (size_t i = 0; i < excludes.size(); ++i) trial.inc0 += (i ? "$$" : "") + AsFilterWord(excludes[i]);
-    if (trial.inc1.empty() && trial.inc0.empty()) return;
     // Never a word that drops one of the list's own links, checked with the monitor's own filter.
-    const LinkFilter filter(ReplaceAll(trial.inc1, "$$", "|"), ReplaceAll(trial.inc0, "$$", "|"));
-    if (std::all_of(own.begin(), own.end(), [&](std::string_view l) { return filter.Matches(l); })) form = trial;
+    if (!trial.inc1.empty() || !trial.inc0.empty()) {
+        const LinkFilter filter(ReplaceAll(trial.inc1, "$$", "|"), ReplaceAll(trial.inc0, "$$", "|"));
+        if (!std::all_of(own.begin(), own.end(), [&](std::string_view l) { return filter.Matches(l); }))
+            return;
+        form = trial;
+        std::erase_if(others, [&](std::string_view l) { return !filter.Matches(l); });
+    }
+    if (!left.empty()) ChooseRowMarker(matches, own_set, form);
 }
 
-double RunSuggestedPlan(std::string_view page, const std::vector<std::string_view>& own, PlanSuggestion& plan) {
+double RunSuggestedPlan(std::string_view page, const std::vector<std::string_view>& own,
+                        PlanSuggestion& plan) {
     const PlanRecord record = RecordOf(plan.form);
     Text cut;
     std::string_view text = page;

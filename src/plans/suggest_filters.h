@@ -16,6 +16,7 @@ void ChooseFilters(std::string_view area, const std::vector<std::string_view>& o
 // Runs the monitor's extraction for `plan.form` over `page` (area cut, link expression, row structure
 // and the three filters) and fills plan.kept, plan.links and plan.preview from what it keeps. Returns
 // how well that matches the list's own links: their number kept, scaled down by the share of others.
-double RunSuggestedPlan(std::string_view page, const std::vector<std::string_view>& own, PlanSuggestion& plan);
+double RunSuggestedPlan(std::string_view page, const std::vector<std::string_view>& own,
+                        PlanSuggestion& plan);
 
 }  // namespace marl

@@ -1,5 +1,7 @@
 #include "plans/suggest_markers.h"
 
+#include <algorithm>
+
 #include "text/text_ops.h"
 
 namespace marl {
@@ -8,19 +10,16 @@ namespace {
 // How many tags a marker may span, how far from the list the search goes, and how long a marker and
 // the fixed text inside one (a heading) may be.
 constexpr size_t kMaxTagsInMarker = 3;
-constexpr size_t kMaxTagsAway = 60;
+constexpr size_t kMaxTagsAway = 200;
 constexpr size_t kMaxMarkerBytes = 240;
 constexpr size_t kMaxGapBytes = 40;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Text between two tags of a marker: blanks, or a short heading without digits.
+// Text between two tags of a marker: blanks only, so no title, date or count of the page gets in.
 bool GapFits(std::string_view gap) {
     if (gap.size() > kMaxGapBytes) return false;
-    for (const char c : gap) {
-        if (IsDigit(c)) return false;
-    }
-    return true;
+    return std::all_of(gap.begin(), gap.end(), [](char c) { return c == ' '; });
 }
 
 // A marker may not hold the plan's own separators or sentinels, nor a run of four digits (a year, an
@@ -28,11 +27,13 @@ bool GapFits(std::string_view gap) {
 bool MarkerFits(std::string_view marker) {
     if (marker.empty() || marker.size() > kMaxMarkerBytes) return false;
     static const Text kQuoteWord = Gbk("#引号");
-    for (const std::string_view bad : {std::string_view("[*]"), std::string_view("[<]"), std::string_view("[>]"),
-                                       std::string_view("|<<<"), std::string_view(">>>|"),
-                                       std::string_view(kQuoteWord)}) {
+    for (const std::string_view bad :
+         {std::string_view("[*]"), std::string_view("[<]"), std::string_view("[>]"), std::string_view("|<<<"),
+          std::string_view(">>>|"), std::string_view(kQuoteWord)}) {
         if (marker.find(bad) != std::string_view::npos) return false;
     }
+    // No anchor: its address and title are the page's content, not its structure.
+    if (FindNoCase(marker, "<a ") != kNotFound || FindNoCase(marker, "href=") != kNotFound) return false;
     size_t run = 0;
     for (const char c : marker) {
         run = IsDigit(c) ? run + 1 : 0;
@@ -75,7 +76,8 @@ std::optional<AreaMarkers> FindAreaMarkers(std::string_view page, const PageOutl
     }
     if (start_end == std::string_view::npos) return std::nullopt;
     // The end: the nearest run of tags after the list that occurs nowhere between the start and there.
-    for (size_t k = outline.FirstTagFrom(last), steps = 0; k < tags.size() && steps < kMaxTagsAway; ++k, ++steps) {
+    for (size_t k = outline.FirstTagFrom(last), steps = 0; k < tags.size() && steps < kMaxTagsAway;
+         ++k, ++steps) {
         for (size_t m = 0; m < kMaxTagsInMarker && k + m < tags.size(); ++m) {
             if (!TagsJoin(page, outline, k, k + m)) break;
             const size_t from = tags[k].begin;
