@@ -435,7 +435,13 @@ SuggestResult SuggestPlans(const SuggestInput& input, const HttpLimits& limits) 
         } else {
             page = PageTextOf(std::move(body), code_index == kEncodingGbk);
         }
-        return SuggestPlansForPage(page, input.url, code_index);
+        SuggestResult result = SuggestPlansForPage(page, input.url, code_index);
+        // The plans ask for the page as it was asked for here.
+        for (PlanSuggestion& plan : result.candidates) {
+            plan.form.post = input.post;
+            plan.form.ua = input.ua;
+        }
+        return result;
     } catch (const std::exception&) {
         SuggestResult result;
         result.message = NoListMessage();
