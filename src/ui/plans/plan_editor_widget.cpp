@@ -16,11 +16,11 @@
 #include <QTreeWidget>
 #include <utility>
 
-#include "ui/plans/line_label_widget.h"
 #include "plans/plan_field_help.h"
-#include "ui/plans/tab_control_widget.h"
 #include "text/text_ops.h"
 #include "ui/message_box.h"
+#include "ui/plans/line_label_widget.h"
+#include "ui/plans/tab_control_widget.h"
 #include "ui/qt_text.h"
 
 namespace marl::ui {
@@ -87,6 +87,8 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
     connect(test_area_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestArea); });
     connect(test_filter_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestFiltered); });
     connect(test_list_, &QTreeWidget::itemClicked, this, &PlanEditorWidget::ShowTestRow);
+    part_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(part_, &QPlainTextEdit::customContextMenuRequested, this, &PlanEditorWidget::ShowAreaMenu);
 }
 
 void PlanEditorWidget::BuildBasicPage(QWidget* page) {
