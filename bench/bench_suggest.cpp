@@ -79,7 +79,9 @@ void BM_SuggestLabelledSet(benchmark::State& state) {
     marl::test::SetOutcome outcome;
     for (auto _ : state) outcome = marl::test::EvaluateSet(set, server);
     std::cout << outcome.Table() << std::flush;
-    const auto share = [](size_t part, size_t whole) { return whole ? 100.0 * part / whole : 0.0; };
+    const auto share = [](size_t part, size_t whole) {
+        return whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+    };
     state.counters["lists"] = static_cast<double>(outcome.lists);
     state.counters["first_right_pct"] = share(outcome.first_right, outcome.lists);
     state.counters["any_right_pct"] = share(outcome.any_right, outcome.lists);

@@ -79,7 +79,7 @@ double TitleWeight(std::string_view link, std::string_view html) {
 Text AddressShape(std::string_view link) {
     // The host is left out: one site's sections often live on hosts of their own.
     const size_t scheme = link.find("//");
-    if (scheme != std::string_view::npos && scheme < 8) {
+    if (scheme < 8) {  // "http://", "https://" or "//"; npos is never below 8
         const size_t path = link.find('/', scheme + 2);
         link = path == std::string_view::npos ? std::string_view() : link.substr(path);
     }
@@ -104,9 +104,8 @@ Text AddressShape(std::string_view link) {
     if (dot != std::string_view::npos) shape += last.substr(dot);
     if (query != std::string_view::npos) {
         const std::string_view q = link.substr(query);
-        for (size_t i = 0; i < q.size(); ++i) {
-            if (q[i] >= '0' && q[i] <= '9') continue;
-            shape += q[i];
+        for (const char c : q) {
+            if (c < '0' || c > '9') shape += c;
         }
     }
     return shape;

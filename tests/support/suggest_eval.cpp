@@ -42,6 +42,10 @@ std::string NewAddress(const std::string& link, size_t n) {
 
 std::string Utf8Of(const Text& gbk) { return GbkToUtf8Lossy(gbk); }
 
+double Percent(size_t part, size_t whole) {
+    return whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+}
+
 }  // namespace
 
 std::vector<LabelledPage> LoadLabelledSet(const std::string& dir) {
@@ -194,9 +198,8 @@ std::string SetOutcome::Table() const {
                   "list pages %zu (%zu within the link expression's reach): first candidate right on %zu "
                   "(%.0f%%), one of three on %zu (%.0f%%); "
                   "after the page changed %zu of %zu; feeds and pages without a list answered %zu of %zu\n",
-                  lists, reachable, first_right, lists ? 100.0 * first_right / lists : 0.0, any_right,
-                  lists ? 100.0 * any_right / lists : 0.0, changed_right, changed_tried, no_list_answered,
-                  no_list_pages);
+                  lists, reachable, first_right, Percent(first_right, lists), any_right,
+                  Percent(any_right, lists), changed_right, changed_tried, no_list_answered, no_list_pages);
     t << line;
     return t.str();
 }
