@@ -33,9 +33,10 @@ constexpr size_t kNameBytes = 40;
 struct PageLink {
     size_t row_begin = 0, row_end = 0;  // the whole match, as offsets into the page
     std::string_view link;
-    int anchor = -1;    // the element whose start tag holds the href, -1 when none does
-    double weight = 0;  // how much the title looks like an article title, 0 to 1
-    Text shape;         // the address with its varying parts blurred
+    int anchor = -1;       // the element whose start tag holds the href, -1 when none does
+    double weight = 0;     // how much the title looks like an article title, 0 to 1
+    Text shape;            // the address with its varying parts blurred
+    uint64_t wording = 0;  // the title without its digits: "12 comments" and "3 comments" agree
 };
 
 // Links under one element that reach it by the same path of tag names.
@@ -182,6 +183,11 @@ std::vector<PageLink> ReadLinks(std::string_view page, const PageOutline& outlin
         link.anchor = outline.ElementAt(static_cast<size_t>(m.link.data() - page.data()));
         link.weight = TitleWeight(m.link, m.title);
         link.shape = AddressShape(m.link);
+        Text wording;
+        for (const char c : m.title) {
+            if (c < '0' || c > '9') wording += c;
+        }
+        link.wording = NameHash(wording, 0);
         out.push_back(std::move(link));
     }
     return out;
@@ -292,7 +298,13 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         const double span = static_cast<double>(links[l.back()].row_end - links[l.front()].row_begin);
         const double per_link = span / static_cast<double>(l.size());
         const double richness = 1.0 + 0.25 * std::log2(std::max(1.0, per_link / 150.0));
-        s.score = s.group->weight * (0.4 + 0.6 * ShapeShare(*s.group, links)) * richness;
+        // Titles that differ only in their numbers ("52 comments", "Permalink") label the articles
+        // rather than name them: the list is the one whose titles say different things.
+        std::unordered_set<uint64_t> wordings;
+        for (const int i : l) wordings.insert(links[i].wording);
+        const double varied =
+            std::min(1.0, 2.0 * static_cast<double>(wordings.size()) / static_cast<double>(l.size()));
+        s.score = s.group->weight * (0.4 + 0.6 * ShapeShare(*s.group, links)) * richness * varied;
     }
     std::sort(ranked.begin(), ranked.end(), [](const Scored& a, const Scored& b) {
         return a.score != b.score ? a.score > b.score : a.depth > b.depth;

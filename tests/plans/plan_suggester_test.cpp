@@ -140,6 +140,23 @@ TEST_F(PlanSuggesterTest, AFilterWordDropsCategoryLinksInsideTheListButNoArticle
     EXPECT_FALSE(best.form.inc1.empty() && best.form.inc0.empty() && best.form.url_key.empty());
 }
 
+TEST_F(PlanSuggesterTest, LinksWhoseTitlesDifferOnlyInTheirNumbersAreNotTheList) {
+    // Each story has its title link and, deeper in the item, a comment count as long as a title.
+    std::string page = "<html><head><meta charset=\"utf-8\"></head><body><ul class=\"stories\">";
+    std::vector<std::string> titles;
+    for (int i = 0; i < 8; ++i) {
+        const std::string id = std::to_string(4000 + i);
+        titles.push_back("/story/" + id);
+        page += "<li><a href=\"/story/" + id + "\">A new way to read old maps, part " +
+                std::string(1, 'a' + i) + "</a> <span><a href=\"/story/" + id + "/comments\">" +
+                std::to_string(100 + i * 7) + " comments on this story</a></span></li>";
+    }
+    page += "</ul></body></html>";
+    const SuggestResult result = Suggest("/stories.html", page);
+    ASSERT_FALSE(result.candidates.empty()) << result.message;
+    EXPECT_EQ(result.candidates.front().links, titles);
+}
+
 TEST_F(PlanSuggesterTest, LinksRelativeToTheFolderGetTheFolderAsPrefix) {
     std::vector<Item> items = Items(1, 6, "./");
     const SuggestResult result = Suggest("/board/list/index.html", NewsPage(items));
