@@ -28,6 +28,7 @@ constexpr double kMinListWeight = 3.0;
 constexpr int kMaxLevelsUp = 10;
 constexpr size_t kGroupsTried = 12;
 constexpr size_t kNameBytes = 40;
+constexpr size_t kLabelBytes = 24;
 
 // One anchor of the page.
 struct PageLink {
@@ -36,7 +37,7 @@ struct PageLink {
     int anchor = -1;       // the element whose start tag holds the href, -1 when none does
     double weight = 0;     // how much the title looks like an article title, 0 to 1
     Text shape;            // the address with its varying parts blurred
-    uint64_t wording = 0;  // the title without its digits: "12 comments" and "3 comments" agree
+    uint64_t wording = 0;  // a short title without its digits: "12 comments" and "3 comments" agree
 };
 
 // Links under one element that reach it by the same path of tag names.
@@ -183,9 +184,11 @@ std::vector<PageLink> ReadLinks(std::string_view page, const PageOutline& outlin
         link.anchor = outline.ElementAt(static_cast<size_t>(m.link.data() - page.data()));
         link.weight = TitleWeight(m.link, m.title);
         link.shape = AddressShape(m.link);
+        // Only short labels are compared without their numbers: long titles that differ only in a
+        // number ("the 3rd notice on ...") are still different articles.
         Text wording;
         for (const char c : m.title) {
-            if (c < '0' || c > '9') wording += c;
+            if (c < '0' || c > '9' || VisibleBytes(m.title) >= kLabelBytes) wording += c;
         }
         link.wording = NameHash(wording, 0);
         out.push_back(std::move(link));
