@@ -298,8 +298,14 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         // Items that hold more than their link (a date, a summary, a whole post) make the main list;
         // menus, tag clouds and blogrolls are links and little else.
         const auto& l = s.group->links;
-        const double span = static_cast<double>(links[l.back()].row_end - links[l.front()].row_begin);
-        const double per_link = span / static_cast<double>(l.size());
+        // The typical distance from one link to the next (the median, so that the gap between two
+        // blocks a group spans does not count as content).
+        std::vector<size_t> steps;
+        for (size_t k = 1; k < l.size(); ++k)
+            steps.push_back(links[l[k]].row_begin - links[l[k - 1]].row_begin);
+        std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
+                         steps.end());
+        const double per_link = static_cast<double>(steps[steps.size() / 2]);
         const double richness = 1.0 + 0.25 * std::log2(std::max(1.0, per_link / 150.0));
         // Titles that differ only in their numbers ("52 comments", "Permalink") label the articles
         // rather than name them: the list is the one whose titles say different things.
@@ -307,7 +313,8 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         for (const int i : l) wordings.insert(links[i].wording);
         const double varied =
             std::min(1.0, 2.0 * static_cast<double>(wordings.size()) / static_cast<double>(l.size()));
-        s.score = s.group->weight * (0.4 + 0.6 * ShapeShare(*s.group, links)) * richness * varied;
+        s.score =
+            s.group->weight * (0.4 + 0.6 * std::pow(ShapeShare(*s.group, links), 2)) * richness * varied;
     }
     std::sort(ranked.begin(), ranked.end(), [](const Scored& a, const Scored& b) {
         return a.score != b.score ? a.score > b.score : a.depth > b.depth;

@@ -157,6 +157,27 @@ TEST_F(PlanSuggesterTest, LinksWhoseTitlesDifferOnlyInTheirNumbersAreNotTheList)
     EXPECT_EQ(result.candidates.front().links, titles);
 }
 
+TEST_F(PlanSuggesterTest, ASideMenuOfTheSameShapeBeforeTheListStaysOutOfIt) {
+    // A board: in one box, a menu of sections written like list items, then the notices.
+    std::string page = "<html><head><meta charset=\"utf-8\"></head><body><div class=\"box\"><ul>";
+    for (const char* section : {"undergraduate", "postgraduate", "international"})
+        page += std::string("<li><a href=\"") + section + ".htm\">Admissions for " + section +
+                " students</a></li>";
+    page += "</ul><div class=\"gap\">";
+    for (int i = 0; i < 300; ++i) page += "<i class=\"dot\"></i> ";  // pictures and spacing, no text
+    page += "</div><ul>";
+    std::vector<std::string> notices;
+    for (int i = 0; i < 10; ++i) {
+        notices.push_back("../info/1018/" + std::to_string(2200 + i) + ".htm");
+        page += "<li><span>2024-03-1" + std::to_string(i) + "</span><a href=\"" + notices.back() +
+                "\">Notice on the timetable of the spring term, week " + std::to_string(i) + "</a></li>";
+    }
+    page += "</ul></div></body></html>";
+    const SuggestResult result = Suggest("/board/notices.htm", page);
+    ASSERT_FALSE(result.candidates.empty()) << result.message;
+    EXPECT_EQ(result.candidates.front().links, notices);
+}
+
 TEST_F(PlanSuggesterTest, LinksRelativeToTheFolderGetTheFolderAsPrefix) {
     std::vector<Item> items = Items(1, 6, "./");
     const SuggestResult result = Suggest("/board/list/index.html", NewsPage(items));
