@@ -74,20 +74,6 @@ Text ForView(const Text& text, size_t limit) {
 // The report line for a response whose status is not 2xx.
 Text HttpStatusLine(int status) { return T().status_head + std::to_string(status) + T().status_tail; }
 
-// The link prefix for relative links, from the plan's address: its scheme, "://", host (with port) and
-// "/". An address without "://" is fetched as an http address, so its prefix is built the same way.
-// A link that starts with "/" brings its own, so the prefix then ends with the host: the recorded
-// address is "http://host/news/7.html", not "http://host//news/7.html".
-Text ProposedPrefix(const Text& url, std::string_view first_link) {
-    const Text address = url.find("://") == Text::npos ? "http://" + url : url;
-    const Text wrapped = "[<]" + address + "/[>]";
-    const Text scheme = TextBetween(wrapped, "[<]", "://") + "://";
-    const Text host = TextBetween(wrapped, scheme, "/");
-    // A link of the form "//host/path" names its host too and needs only the scheme.
-    if (first_link.starts_with("//")) return scheme.substr(0, scheme.size() - 2);
-    return first_link.starts_with('/') ? scheme + host : scheme + host + "/";
-}
-
 class Run {
   public:
     Run(int mode, const PlanTestInput& input, const PlanTestOptions& options, PlanTestResult& result)
@@ -294,6 +280,16 @@ std::optional<Text> PlanTestResult::Dom() const {
         if (event.kind == PlanTestEvent::kDom) return event.text;
     }
     return std::nullopt;
+}
+
+Text ProposedPrefix(const Text& url, std::string_view first_link) {
+    const Text address = url.find("://") == Text::npos ? "http://" + url : url;
+    const Text wrapped = "[<]" + address + "/[>]";
+    const Text scheme = TextBetween(wrapped, "[<]", "://") + "://";
+    const Text host = TextBetween(wrapped, scheme, "/");
+    // A link of the form "//host/path" names its host too and needs only the scheme.
+    if (first_link.starts_with("//")) return scheme.substr(0, scheme.size() - 2);
+    return first_link.starts_with('/') ? scheme + host : scheme + host + "/";
 }
 
 Text FormatSourceSection(const Text& title, const Text& text) {

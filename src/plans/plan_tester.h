@@ -114,6 +114,13 @@ struct PlanTestResult {
 // Blocks the calling thread for the fetch, bounded by options.limits. Never throws.
 PlanTestResult RunPlanTest(int mode, const PlanTestInput& input, const PlanTestOptions& options = {});
 
+// The link prefix proposed for relative links, from the plan's address: its scheme, "://", host (with
+// port) and "/". An address without "://" is fetched as an http address, so its prefix is built the
+// same way. A first link that starts with "/" brings its own, so the prefix then ends with the host
+// (the recorded address is "http://host/news/7.html", not "http://host//news/7.html"); one of the
+// form "//host/path" names its host too and gets only the scheme.
+Text ProposedPrefix(const Text& url, std::string_view first_link);
+
 // A source box section: CR LF, ">>>>>>>>>>>> " and the title, CR LF, 31 hyphens, CR LF, CR LF, the
 // text, CR LF, CR LF.
 Text FormatSourceSection(const Text& title, const Text& text);

@@ -87,11 +87,6 @@ Text CleanPageText(std::string_view text) {
     return t;
 }
 
-Text FetchPage(const Text& url, HttpMethod method, const Text& post, const Text& header_text, bool is_gbk,
-               const HttpLimits& limits) {
-    return PageText(SendRequest(url, method, post, header_text, limits), is_gbk);
-}
-
 Text PageText(std::string&& body, bool is_gbk) {
     try {
         // The body becomes the page text where it lies; a UTF-8 body is converted once and dropped.
@@ -107,6 +102,15 @@ Text PageText(std::string&& body, bool is_gbk) {
         return text;
     } catch (const std::bad_alloc&) {
         return {};  // a page too large to hold in its cleaned form counts as nothing received
+    }
+}
+
+Text FetchPage(const Text& url, HttpMethod method, const Text& post, const Text& header_text, bool is_gbk,
+               const HttpLimits& limits) {
+    try {
+        return PageText(SendRequest(url, method, post, header_text, limits), is_gbk);
+    } catch (const std::bad_alloc&) {
+        return {};
     }
 }
 

@@ -65,6 +65,18 @@ struct TestOptions {
     bool json = false;
 };
 
+// The plan suggestion: an address and how to ask for it; --save N stores candidate N.
+struct SuggestOptions {
+    std::string dir;                // for --save
+    Text url;                       // GBK
+    std::string encoding = "auto";  // auto, gbk or utf-8
+    Text post;                      // GBK
+    std::vector<Text> headers;      // GBK, in the order given
+    bool default_headers = false;
+    int32_t save = 0;  // 0: save nothing; else the rank of the candidate to save
+    bool json = false;
+};
+
 struct MonitorOptions {
     std::string dir;
     int64_t passes = 1;              // pass only
@@ -93,6 +105,7 @@ int RunSave(const SaveOptions& options);
 int RunDelete(const DeleteOptions& options);
 int RunFetch(const FetchOptions& options);
 int RunTest(const TestOptions& options);
+int RunSuggest(const SuggestOptions& options);
 int RunPass(const MonitorOptions& options);
 int RunWatch(const MonitorOptions& options);
 int RunFeed(const FeedOptions& options);

@@ -116,13 +116,15 @@ struct CommandLine {
     CLI::App* help = nullptr;
     std::string help_topic;
     CLI::App *init = nullptr, *plans = nullptr, *save = nullptr, *remove = nullptr, *fetch = nullptr,
-             *test = nullptr, *pass = nullptr, *watch = nullptr, *feed = nullptr, *serve = nullptr;
+             *test = nullptr, *pass = nullptr, *watch = nullptr, *feed = nullptr, *serve = nullptr,
+             *suggest = nullptr;
     InitOptions init_options;
     PlansOptions plans_options;
     SaveOptions save_options;
     DeleteOptions delete_options;
     FetchOptions fetch_options;
     TestOptions test_options;
+    SuggestOptions suggest_options;
     MonitorOptions pass_options, watch_options;
     FeedOptions feed_options;
     ServeOptions serve_options;
@@ -209,6 +211,17 @@ CommandLine::CommandLine() {
                        "0 tests a new plan; above 0 the plan at that position", 0, INT32_MAX);
     AddJson(*test, t.json);
 
+    suggest = app.add_subcommand("suggest", "propose up to 3 plans for a list page from its address alone");
+    SuggestOptions& g = suggest_options;
+    AddText(*suggest, "--url", g.url, "list page address");
+    suggest->get_option("--url")->required();
+    AddEncoding(*suggest, g.encoding, {"auto", "gbk", "utf-8"}, "page encoding; auto detects it");
+    AddText(*suggest, "--post", g.post, "POST body");
+    AddHeaders(*suggest, g.headers, g.default_headers);
+    AddDir(*suggest, g.dir);
+    AddNumber<int32_t>(*suggest, "--save", g.save, "save candidate N as save does", 1, 3);
+    AddJson(*suggest, g.json);
+
     pass = app.add_subcommand("pass", "run monitoring passes over the checked plans, then exit");
     AddDir(*pass, pass_options.dir);
     AddNumber<int64_t>(*pass, "--passes", pass_options.passes, "number of passes", 0, INT32_MAX);
@@ -270,6 +283,7 @@ int CommandLine::Run() const {
     if (remove->parsed()) return RunDelete(delete_options);
     if (fetch->parsed()) return RunFetch(fetch_options);
     if (test->parsed()) return RunTest(test_options);
+    if (suggest->parsed()) return RunSuggest(suggest_options);
     if (pass->parsed()) return RunPass(pass_options);
     if (watch->parsed()) return RunWatch(watch_options);
     if (feed->parsed()) return RunFeed(feed_options);

@@ -95,6 +95,8 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
     connect(test_area_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestArea); });
     connect(test_filter_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestFiltered); });
     connect(test_list_, &QTreeWidget::itemClicked, this, &PlanEditorWidget::ShowTestRow);
+    part_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(part_, &QPlainTextEdit::customContextMenuRequested, this, &PlanEditorWidget::ShowAreaMenu);
 }
 
 void PlanEditorWidget::BuildBasicPage(QWidget* page) {

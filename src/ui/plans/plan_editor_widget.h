@@ -2,9 +2,13 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "plans/plan_submit.h"
+#include "plans/plan_suggester.h"
 #include "plans/plan_tester.h"
 #include "store/plan_record.h"
 #include "store/plan_store.h"
@@ -30,6 +34,7 @@ class PlanEditorWidget : public QWidget {
     // `reload_plan_tree` runs after every successful save (the plan tree's rebuild, which also
     // reloads `plans`).
     PlanEditorWidget(PlanStore& store, const SharedPlanList& plans, std::function<void()> reload_plan_tree);
+    ~PlanEditorWidget() override;  // waits for a suggestion still fetching its page
 
     // Shows the window for a new plan (position 0) or for the plan at this list position.
     void OpenPlanEditor(int position);
@@ -42,6 +47,17 @@ class PlanEditorWidget : public QWidget {
     void RunPlanTest(int mode);
     // A click in the test list: the selected row's title, link and row structure into 状态输出.
     void ShowTestRow();
+    // The entry 推荐方案 of the area field's context menu: fetches the page at 列表网址 off the UI thread
+    // and proposes plans for it; when they arrive, the best fills the fields (nothing is saved). Returns
+    // at once; a second call while one runs does nothing.
+    void SuggestPlans();
+    // Fills the fields from proposal `index` (0 the best) of the last suggestion; the context menu
+    // offers the others once there are some.
+    void ApplySuggestion(size_t index);
+    size_t SuggestionCount() const { return suggestions_.size(); }
+    bool Suggesting() const { return suggesting_; }
+    // Called on the UI thread when a suggestion has finished (tests wait on it).
+    std::function<void()> on_suggestion_done;
     // The limits of the tester's fetch (tests shorten them).
     void SetTestLimits(const HttpLimits& limits) { test_limits_ = limits; }
 
@@ -63,6 +79,9 @@ class PlanEditorWidget : public QWidget {
     void BeginTest();
     void EndTest();
     void ShowTestResult(const PlanTestResult& result);
+    void ShowAreaMenu(const QPoint& at);
+    // On the UI thread, once the worker has handed its result over.
+    void TakeSuggestion();
     // Writes segments into 状态输出, each after a CR LF: the first replaces the text, the rest append.
     void WriteStatusSegments(const std::vector<Text>& segments);
 
@@ -73,6 +92,13 @@ class PlanEditorWidget : public QWidget {
     HttpLimits test_limits_;
     std::vector<PlanTestRow> test_rows_;  // the rows of 超级列表框_测试, in list order
     bool testing_ = false;
+    // The suggestion's worker and its hand-over: the worker stores the result under the mutex, then
+    // asks the UI thread to take it.
+    std::thread suggest_thread_;
+    std::mutex suggest_mutex_;
+    std::optional<SuggestResult> suggest_result_;
+    bool suggesting_ = false;
+    std::vector<PlanSuggestion> suggestions_;
 
     TabControl* tabs_ = nullptr;
     QLineEdit* name_ = nullptr;

@@ -1,0 +1,473 @@
+#include "plans/plan_suggester.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <new>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "html/html_to_text.h"
+#include "monitor/link_matcher.h"
+#include "monitor/process_plan.h"
+#include "plans/page_outline.h"
+#include "plans/plan_tester.h"
+#include "plans/suggest_filters.h"
+#include "plans/suggest_markers.h"
+#include "text/text_ops.h"
+#include "web/page_decoding.h"
+#include "web/page_fetcher.h"
+
+namespace marl {
+namespace {
+
+// Lists are made of at least this many links, and their titles carry at least this much weight.
+constexpr size_t kMinListLinks = 4;
+constexpr double kMinListWeight = 3.0;
+// How far up from an anchor a list's container may lie, and how many lists are worked out in full.
+constexpr int kMaxLevelsUp = 10;
+constexpr size_t kGroupsTried = 12;
+constexpr size_t kNameBytes = 40;
+constexpr size_t kLabelBytes = 24;
+
+// One anchor of the page.
+struct PageLink {
+    size_t row_begin = 0, row_end = 0;  // the whole match, as offsets into the page
+    std::string_view link;
+    int anchor = -1;       // the element whose start tag holds the href, -1 when none does
+    double weight = 0;     // how much the title looks like an article title, 0 to 1
+    Text shape;            // the address with its varying parts blurred
+    uint64_t wording = 0;  // a short title without its digits: "12 comments" and "3 comments" agree
+};
+
+// Links under one element that reach it by the same path of tag names.
+struct LinkGroup {
+    int container = -1;
+    std::vector<int> links;
+    double weight = 0;
+};
+
+// The visible length of an anchor's HTML in bytes, tags left out and blanks counted once.
+size_t VisibleBytes(std::string_view html) {
+    size_t n = 0;
+    bool in_tag = false, blank = true;
+    for (const char c : html) {
+        if (c == '<') {
+            in_tag = true;
+        } else if (c == '>') {
+            in_tag = false;
+        } else if (!in_tag) {
+            const bool space = c == ' ';
+            if (!(space && blank)) ++n;
+            blank = space;
+        }
+    }
+    return n;
+}
+
+// Menu entries are a word or two; article titles are longer. Linear between the two.
+// A title made mostly of digits is a date, a count or a page number.
+double TitleWeight(std::string_view link, std::string_view html) {
+    if (link.empty() || link.front() == '#' || StartsWithNoCase(link, "javascript")) return 0;
+    const size_t visible = VisibleBytes(html);
+    size_t digits = 0;
+    for (const char c : html) digits += c >= '0' && c <= '9' ? 1 : 0;
+    if (digits * 2 >= visible) return 0;
+    return std::clamp((static_cast<double>(visible) - 5.0) / 12.0, 0.0, 1.0);
+}
+
+// The address with its digits blurred and its last part reduced to its extension and query names:
+// links of one list share it, links of a menu rarely do.
+Text AddressShape(std::string_view link) {
+    // The host is left out: one site's sections often live on hosts of their own.
+    const size_t scheme = link.find("//");
+    if (scheme < 8) {  // "http://", "https://" or "//"; npos is never below 8
+        const size_t path = link.find('/', scheme + 2);
+        link = path == std::string_view::npos ? std::string_view() : link.substr(path);
+    }
+    const size_t query = link.find('?');
+    const std::string_view path = link.substr(0, query);
+    const size_t slash = path.rfind('/');
+    const std::string_view folder =
+        slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    Text shape;
+    bool digits = false;
+    for (const char c : folder) {
+        const bool digit = c >= '0' && c <= '9';
+        if (!digit)
+            shape += c;
+        else if (!digits)
+            shape += '9';
+        digits = digit;
+    }
+    const size_t dot = last.rfind('.');
+    shape += '/';
+    if (dot != std::string_view::npos) shape += last.substr(dot);
+    if (query != std::string_view::npos) {
+        const std::string_view q = link.substr(query);
+        for (const char c : q) {
+            if (c < '0' || c > '9') shape += c;
+        }
+    }
+    return shape;
+}
+
+uint64_t NameHash(std::string_view name, uint64_t seed) {
+    uint64_t h = seed ^ 1469598103934665603ULL;
+    for (const char c : name) {
+        h ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        h *= 1099511628211ULL;
+    }
+    return h * 31 + 7;
+}
+
+// The share of the group's title weight that its most common address shape carries.
+double ShapeShare(const LinkGroup& group, const std::vector<PageLink>& links) {
+    std::unordered_map<std::string_view, double> by_shape;
+    double best = 0;
+    for (const int i : group.links) best = std::max(best, by_shape[links[i].shape] += links[i].weight);
+    return group.weight > 0 ? best / group.weight : 0;
+}
+
+Text PageName(const PageOutline& outline, const Text& url) {
+    Text name = Trim(ReplaceAll(HtmlToText(Text(outline.title)), "\r\n", " "));
+    if (name.empty()) {
+        const size_t scheme = url.find("://");
+        const size_t from = scheme == Text::npos ? 0 : scheme + 3;
+        name = url.substr(from, url.find('/', from) - from);
+    }
+    if (name.size() <= kNameBytes) return name;
+    size_t cut = 0;
+    while (cut < name.size()) {
+        const size_t width = IsGbkLead(static_cast<unsigned char>(name[cut])) ? 2 : 1;
+        if (cut + width > kNameBytes) break;
+        cut += width;
+    }
+    return name.substr(0, cut);
+}
+
+bool IsFeed(const PageOutline& outline) {
+    for (const OutlineElement& e : outline.elements) {
+        if (EqualsNoCase(e.name, "html") || EqualsNoCase(e.name, "head") || EqualsNoCase(e.name, "body"))
+            return false;
+        if (EqualsNoCase(e.name, "rss") || EqualsNoCase(e.name, "feed") || EqualsNoCase(e.name, "rdf:RDF") ||
+            EqualsNoCase(e.name, "channel"))
+            return true;
+    }
+    return false;
+}
+
+// The address relative links of the page are resolved against: a <base href> when the page has one.
+Text BaseAddress(const PageOutline& outline, const Text& url) {
+    for (const OutlineElement& e : outline.elements) {
+        if (!EqualsNoCase(e.name, "base")) continue;
+        const size_t href = FindNoCase(e.tag, "href=\"");
+        if (href == kNotFound) break;
+        const size_t end = e.tag.find('"', href + 6);
+        if (end == std::string_view::npos) break;
+        Text base(e.tag.substr(href + 6, end - href - 6));
+        if (StartsWithNoCase(base, "http")) return base;
+        break;
+    }
+    return url;
+}
+
+// Every anchor of the page with its element, title weight and address shape.
+std::vector<PageLink> ReadLinks(std::string_view page, const PageOutline& outline) {
+    std::vector<PageLink> out;
+    for (const LinkMatch& m : FindLinks(page)) {
+        PageLink link;
+        link.row_begin = static_cast<size_t>(m.row.data() - page.data());
+        link.row_end = link.row_begin + m.row.size();
+        link.link = m.link;
+        link.anchor = outline.ElementAt(static_cast<size_t>(m.link.data() - page.data()));
+        link.weight = TitleWeight(m.link, m.title);
+        link.shape = AddressShape(m.link);
+        // Only short labels are compared without their numbers: long titles that differ only in a
+        // number ("the 3rd notice on ...") are still different articles.
+        Text wording;
+        for (const char c : m.title) {
+            if (c < '0' || c > '9' || VisibleBytes(m.title) >= kLabelBytes) wording += c;
+        }
+        link.wording = NameHash(wording, 0);
+        out.push_back(std::move(link));
+    }
+    return out;
+}
+
+// Groups the links by (container, path of tag names from it down to the anchor), for every container
+// up to kMaxLevelsUp levels above each anchor.
+// With `with_class`, the path also holds each element's class, which sets apart the title links of a
+// list from the other links of its items; without, item classes such as "odd" and "even" do not split it.
+std::string_view ClassOf(std::string_view tag) {
+    const size_t at = FindNoCase(tag, " class=\"");
+    if (at == kNotFound) return {};
+    const size_t end = tag.find('"', at + 8);
+    return end == std::string_view::npos ? std::string_view() : tag.substr(at + 8, end - at - 8);
+}
+
+std::vector<LinkGroup> GroupLinks(const std::vector<PageLink>& links, const PageOutline& outline,
+                                  bool with_class) {
+    std::vector<uint64_t> name_hash(outline.elements.size(), 0);
+    auto hash_of = [&](int e) {
+        if (name_hash[e] == 0) {
+            const OutlineElement& el = outline.elements[e];
+            name_hash[e] = NameHash(el.name, with_class ? NameHash(ClassOf(el.tag), 17) : 0) | 1;
+        }
+        return name_hash[e];
+    };
+    std::unordered_map<uint64_t, size_t> index;
+    std::vector<LinkGroup> groups;
+    for (size_t i = 0; i < links.size(); ++i) {
+        const int a = links[i].anchor;
+        if (a < 0) continue;
+        uint64_t path = hash_of(a);
+        int e = outline.elements[a].parent;
+        for (int level = 0; level < kMaxLevelsUp && e >= 0; ++level) {
+            const uint64_t key = path * 0x9E3779B97F4A7C15ULL + static_cast<uint64_t>(e);
+            auto [it, added] = index.try_emplace(key, groups.size());
+            if (added) groups.push_back(LinkGroup{e, {}, 0});
+            LinkGroup& g = groups[it->second];
+            g.links.push_back(static_cast<int>(i));
+            g.weight += links[i].weight;
+            path = path * 1000003ULL + hash_of(e);
+            e = outline.elements[e].parent;
+        }
+    }
+    return groups;
+}
+
+// The path of tag names from the container down to the anchor, or 0 when the anchor is not inside it.
+uint64_t NamePathBelow(int anchor, int container, const PageOutline& outline) {
+    uint64_t path = NameHash(outline.elements[anchor].name, 0);
+    for (int e = outline.elements[anchor].parent, level = 0; e >= 0 && level < kMaxLevelsUp;
+         e = outline.elements[e].parent, ++level) {
+        if (e == container) return path;
+        path = path * 1000003ULL + NameHash(outline.elements[e].name, 0);
+    }
+    return 0;
+}
+
+std::vector<int> SameShapedLinks(const LinkGroup& group, const std::vector<PageLink>& links,
+                                 const PageOutline& outline) {
+    // The class of the group's title anchors: that of its first link with a title.
+    int first_anchor = links[group.links.front()].anchor;
+    for (const int i : group.links) {
+        if (links[i].weight >= 0.5) {
+            first_anchor = links[i].anchor;
+            break;
+        }
+    }
+    const std::string_view anchor_class = ClassOf(outline.elements[first_anchor].tag);
+    std::unordered_set<uint64_t> paths;
+    for (const int i : group.links) paths.insert(NamePathBelow(links[i].anchor, group.container, outline));
+    std::vector<int> out;
+    const OutlineElement& c = outline.elements[group.container];
+    const size_t end =
+        c.close_begin == std::string_view::npos ? links[group.links.back()].row_end : c.close_begin;
+    for (size_t i = 0; i < links.size(); ++i) {
+        const PageLink& l = links[i];
+        if (l.anchor < 0 || l.row_begin < c.begin || l.row_begin >= end) continue;
+        if (ClassOf(outline.elements[l.anchor].tag) != anchor_class) continue;
+        if (paths.count(NamePathBelow(l.anchor, group.container, outline)))
+            out.push_back(static_cast<int>(i));
+    }
+    return out.empty() ? group.links : out;
+}
+
+struct Scored {
+    const LinkGroup* group;
+    double score;
+    int depth;
+};
+
+// The groups worth working out, best first, one per set of links (the deepest container holding it).
+std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::vector<PageLink>& links,
+                               const PageOutline& outline) {
+    std::vector<Scored> ranked;
+    for (const LinkGroup& g : groups) {
+        if (g.links.size() < kMinListLinks || g.weight < kMinListWeight) continue;
+        ranked.push_back({&g, g.weight, outline.elements[g.container].depth});
+    }
+    // Score the heaviest groups in full only: the shape share costs a map per group.
+    std::sort(ranked.begin(), ranked.end(),
+              [](const Scored& a, const Scored& b) { return a.score > b.score; });
+    if (ranked.size() > 200) ranked.resize(200);
+    for (Scored& s : ranked) {
+        // Items that hold more than their link (a date, a summary, a whole post) make the main list;
+        // menus, tag clouds and blogrolls are links and little else.
+        const auto& l = s.group->links;
+        // The typical distance from one link to the next (the median, so that the gap between two
+        // blocks a group spans does not count as content).
+        std::vector<size_t> steps;
+        for (size_t k = 1; k < l.size(); ++k)
+            steps.push_back(links[l[k]].row_begin - links[l[k - 1]].row_begin);
+        std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
+                         steps.end());
+        const double per_link = static_cast<double>(steps[steps.size() / 2]);
+        const double richness = 1.0 + 0.25 * std::log2(std::max(1.0, per_link / 150.0));
+        // Titles that differ only in their numbers ("52 comments", "Permalink") label the articles
+        // rather than name them: the list is the one whose titles say different things.
+        std::unordered_set<uint64_t> wordings;
+        for (const int i : l) wordings.insert(links[i].wording);
+        const double varied =
+            std::min(1.0, 2.0 * static_cast<double>(wordings.size()) / static_cast<double>(l.size()));
+        s.score =
+            s.group->weight * (0.4 + 0.6 * std::pow(ShapeShare(*s.group, links), 2)) * richness * varied;
+    }
+    std::sort(ranked.begin(), ranked.end(), [](const Scored& a, const Scored& b) {
+        return a.score != b.score ? a.score > b.score : a.depth > b.depth;
+    });
+    std::vector<Scored> distinct;
+    std::unordered_set<uint64_t> seen;
+    for (const Scored& s : ranked) {
+        const auto& l = s.group->links;
+        const uint64_t key =
+            (static_cast<uint64_t>(l.front()) << 40) ^ (static_cast<uint64_t>(l.back()) << 20) ^ l.size();
+        if (!seen.insert(key).second) continue;
+        distinct.push_back(s);
+        if (distinct.size() == kGroupsTried) break;
+    }
+    return distinct;
+}
+
+// A single article: most of the page's prose stands in one element, at length, and the best list beside
+// it is short (related or hot articles in a sidebar).
+bool LooksLikeArticle(const PageOutline& outline, size_t best_list) {
+    constexpr size_t kArticleBytes = 1500, kSidebarLinks = 30;
+    if (best_list > kSidebarLinks) return false;
+    std::unordered_map<int, size_t> by_parent;
+    size_t total = 0, best = 0;
+    for (const OutlineText& t : outline.prose) {
+        const int parent = outline.elements[t.element].parent;
+        total += t.bytes;
+        best = std::max(best, by_parent[parent < 0 ? t.element : parent] += t.bytes);
+    }
+    return best >= kArticleBytes && best * 10 >= total * 8;
+}
+
+}  // namespace
+
+Text NoListMessage() { return "no article list found"; }
+Text FeedMessage() {
+    return "no article list found: the address serves an RSS or Atom feed, not a list page";
+}
+
+Text PrefixForLink(std::string_view link, const Text& page_url) {
+    if (link.starts_with("http") || link.empty()) return {};
+    // A link from the root (or from "//") takes the tester's proposal, which fits it exactly.
+    if (link.front() == '/') return ProposedPrefix(page_url, link);
+    const Text site = ProposedPrefix(page_url, {});  // scheme, "://", host, "/"
+    const Text address = page_url.find("://") == Text::npos ? "http://" + page_url : page_url;
+    if (link.front() == '?') return address.substr(0, address.find_first_of("?#"));
+    const size_t path = address.find('/', address.find("://") + 3);
+    if (path == Text::npos) return site;
+    const Text before_query = address.substr(0, address.find_first_of("?#", path));
+    return before_query.substr(0, before_query.rfind('/') + 1);
+}
+
+SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int code_index) {
+    SuggestResult result;
+    result.code_index = code_index;
+    if (page.empty()) {
+        result.message = Gbk("网页访问：请求不到数据！");
+        return result;
+    }
+    const PageOutline outline = OutlinePage(page);
+    if (IsFeed(outline)) {
+        result.message = FeedMessage();
+        return result;
+    }
+    const std::vector<PageLink> links = ReadLinks(page, outline);
+    std::vector<LinkGroup> groups = GroupLinks(links, outline, false);
+    for (LinkGroup& g : GroupLinks(links, outline, true)) groups.push_back(std::move(g));
+    const Text name = PageName(outline, url);
+    const Text base = BaseAddress(outline, url);
+
+    struct Built {
+        PlanSuggestion plan;
+        double score;
+    };
+    std::vector<Built> built;
+    for (const Scored& s : RankGroups(groups, links, outline)) {
+        // The list's own articles: the group's links whose titles read as titles, and the links of the
+        // same container that differ from them only in their items' classes ("new" and "common"
+        // threads), as long as their anchors are of the same class.
+        std::vector<std::string_view> own;
+        size_t first = page.size(), last = 0;
+        for (const int i : SameShapedLinks(*s.group, links, outline)) {
+            first = std::min(first, links[i].row_begin);
+            last = std::max(last, links[i].row_end);
+            if (links[i].weight >= 0.5) own.push_back(links[i].link);
+        }
+        if (own.size() < kMinListLinks) continue;
+        const std::optional<AreaMarkers> area = FindAreaMarkers(page, outline, first, last);
+        if (!area) continue;
+
+        PlanSuggestion plan;
+        plan.form = NewPlanForm();
+        plan.form.code_index = code_index;
+        plan.form.name = name;
+        plan.form.url = url;
+        plan.form.part = area->start + "[*]" + area->end;
+        // The prefix that the list's own links need; the most common one when they differ.
+        std::unordered_map<Text, size_t> prefixes;
+        Text dom;
+        size_t dom_votes = 0;
+        for (const std::string_view link : own) {
+            const size_t votes = ++prefixes[PrefixForLink(link, base)];
+            if (votes > dom_votes) {
+                dom_votes = votes;
+                dom = PrefixForLink(link, base);
+            }
+        }
+        plan.form.dom = dom;
+        ChooseFilters(TextBetween(page, area->start, area->end), own, plan.form);
+        const double score = RunSuggestedPlan(page, own, plan) * s.score / std::max(1.0, s.group->weight);
+        built.push_back({std::move(plan), score});
+    }
+    std::stable_sort(built.begin(), built.end(),
+                     [](const Built& a, const Built& b) { return a.score > b.score; });
+    if (!built.empty() && LooksLikeArticle(outline, built.front().plan.kept)) built.clear();
+    for (Built& b : built) {
+        if (result.candidates.size() == kMaxSuggestions) break;
+        const bool same = std::any_of(result.candidates.begin(), result.candidates.end(),
+                                      [&](const PlanSuggestion& c) { return c.links == b.plan.links; });
+        if (!same && b.score > 0 && b.plan.kept >= kMinListLinks)
+            result.candidates.push_back(std::move(b.plan));
+    }
+    if (result.candidates.empty()) result.message = NoListMessage();
+    return result;
+}
+
+SuggestResult SuggestPlans(const SuggestInput& input, const HttpLimits& limits) {
+    try {
+        const HttpMethod method = input.post.empty() ? HttpMethod::kGet : HttpMethod::kPost;
+        std::string body = SendRequest(input.url, method, input.post, input.ua, limits);
+        int code_index = input.code_index;
+        Text page;
+        if (code_index == kEncodingAuto) {
+            // As the tester does: read as UTF-8, then let the page's own declaration decide.
+            page = PageText(std::string(body), false);
+            code_index = page.empty() || DetectPageEncoding(page) == PageEncoding::kUtf8 ? kEncodingUtf8
+                                                                                         : kEncodingGbk;
+            if (code_index == kEncodingGbk) page = PageText(std::move(body), true);
+        } else {
+            page = PageText(std::move(body), code_index == kEncodingGbk);
+        }
+        SuggestResult result = SuggestPlansForPage(page, input.url, code_index);
+        // The plans ask for the page as it was asked for here.
+        for (PlanSuggestion& plan : result.candidates) {
+            plan.form.post = input.post;
+            plan.form.ua = input.ua;
+        }
+        return result;
+    } catch (const std::exception&) {
+        SuggestResult result;
+        result.message = NoListMessage();
+        return result;
+    }
+}
+
+}  // namespace marl
