@@ -4,7 +4,6 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <chrono>
@@ -12,6 +11,7 @@
 
 #include "feeds/command_runner.h"
 #include "feeds/command_setting.h"
+#include "ui/posted_call.h"
 #include "ui/qt_text.h"
 
 namespace marl::ui {
@@ -48,7 +48,10 @@ CommandDialog::CommandDialog(const QString& command, QWidget* parent) : QDialog(
     connect(test_button_, &QPushButton::clicked, this, [this] { RunTest(); });
 }
 
-CommandDialog::~CommandDialog() = default;
+CommandDialog::~CommandDialog() {
+    // A test still running then finds the way back closed and ends on its own.
+    if (test_return_) test_return_->Close();
+}
 
 QString CommandDialog::command() const { return command_box_->text().trimmed(); }
 
@@ -62,19 +65,15 @@ void CommandDialog::RunTest() {
     result_label_->setText(QStringLiteral("正在运行…"));
     // The command may take up to its time limit: it runs on a thread of its own, and the result
     // comes back to the UI thread only if the dialog still exists then.
-    QPointer<CommandDialog> dialog(this);
-    std::thread([line, dialog] {
+    if (!test_return_) test_return_ = std::make_shared<ReturnPath>(new CallReceiver(this));
+    std::thread([line, back = test_return_, this] {
         const NewArticle sample = feeds::SampleArticle();
         const feeds::CommandOutcome outcome =
             feeds::RunArticleCommand(line, sample, std::chrono::milliseconds(30000));
         const Text failure = feeds::CommandFailureMessage(sample, outcome, std::chrono::milliseconds(30000));
         const QString text = failure.empty() ? QStringLiteral("测试完成：退出码 0") : ToQString(failure);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [dialog, text] {
-                if (dialog) dialog->ShowTestResult(text);
-            },
-            Qt::QueuedConnection);
+        // `this` is used only by the call, which runs only while the dialog is open.
+        back->Post([this, text] { ShowTestResult(text); });
     }).detach();
 }
 

@@ -9,6 +9,8 @@ class QPushButton;
 
 namespace marl::ui {
 
+class ReturnPath;
+
 // The small dialog of the settings menu's third entry: the command line run for every new article,
 // and a 测试 button that runs it once with a sample article, off the UI thread, and shows how it
 // ended. 确定 accepts the line as typed; the caller stores it.
@@ -30,8 +32,10 @@ class CommandDialog : public QDialog {
     void TestFinished();
 
   private:
-    struct TestRun;
     void ShowTestResult(const QString& text);
+
+    // How a test run's thread, which may outlive the dialog, hands its result back.
+    std::shared_ptr<ReturnPath> test_return_;
 
     QLineEdit* command_box_ = nullptr;
     QPushButton* test_button_ = nullptr;

@@ -18,35 +18,11 @@
 #include "ui/notification_popup.h"
 #include "ui/qt_text.h"
 #include "ui/status_box.h"
-
-// ThreadSanitizer builds: Qt is not built with it, so it cannot see how Qt hands an event to another
-// thread. Release and Acquire tell it: what one thread did before Release(mark) happens before what
-// another does after Acquire(mark).
-#if defined(__SANITIZE_THREAD__)
-#define MARL_TSAN_MARKS 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define MARL_TSAN_MARKS 1
-#endif
-#endif
-#ifdef MARL_TSAN_MARKS
-#include <sanitizer/tsan_interface.h>
-#endif
+#include "ui/tsan_marks.h"
 
 namespace marl::ui {
 
 namespace {
-
-void Release([[maybe_unused]] const void* mark) {
-#ifdef MARL_TSAN_MARKS
-    __tsan_release(const_cast<void*>(mark));
-#endif
-}
-void Acquire([[maybe_unused]] const void* mark) {
-#ifdef MARL_TSAN_MARKS
-    __tsan_acquire(const_cast<void*>(mark));
-#endif
-}
 
 const QEvent::Type kHandOffEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -76,11 +52,11 @@ class HandOffEvent final : public QEvent {
   public:
     HandOffEvent(std::function<void()> work, HandOff& hand_off)
         : QEvent(kHandOffEvent), work_(std::move(work)), hand_off_(hand_off) {
-        Release(this);
+        TsanRelease(this);
     }
     // Also reached without Run when Qt drops the event unrun (its receiver deleted).
     ~HandOffEvent() override {
-        Acquire(this);
+        TsanAcquire(this);
         hand_off_.Finish();
     }
     HandOffEvent(const HandOffEvent&) = delete;
@@ -119,7 +95,7 @@ bool QtMonitorUi::event(QEvent* event) {
     // Before anything of ours reads the event, its type included: a hand-off event was made on the
     // worker, and the queue that carried it here is Qt's, which ThreadSanitizer cannot see into. For
     // any other event this marks nothing.
-    Acquire(event);
+    TsanAcquire(event);
     if (event->type() != kHandOffEvent) return QObject::event(event);
     static_cast<HandOffEvent*>(event)->Run();
     return true;

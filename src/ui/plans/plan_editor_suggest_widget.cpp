@@ -8,6 +8,7 @@
 
 #include "text/text_ops.h"
 #include "ui/plans/plan_editor_widget.h"
+#include "ui/posted_call.h"
 #include "ui/qt_text.h"
 
 namespace marl::ui {
@@ -41,15 +42,15 @@ void PlanEditorWidget::SuggestPlans() {
     suggesting_ = true;
     WriteStatusSegments({Gbk("正在分析列表页，请稍候……")});
     const HttpLimits limits = test_limits_;
+    if (suggest_return_ == nullptr) suggest_return_ = new CallReceiver(this);
     suggest_thread_ = std::thread([this, input, limits] {
         SuggestResult result = marl::SuggestPlans(input, limits);
         {
             std::lock_guard<std::mutex> lock(suggest_mutex_);
             suggest_result_ = std::move(result);
         }
-        // The window is alive: its destructor waits for this thread before it goes.
-        QMetaObject::invokeMethod(
-            this, [this] { TakeSuggestion(); }, Qt::QueuedConnection);
+        // The window and its receiver are alive: the destructor waits for this thread before they go.
+        suggest_return_->PostCall([this] { TakeSuggestion(); });
     });
 }
 

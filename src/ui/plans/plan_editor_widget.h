@@ -23,6 +23,8 @@ class QTreeWidget;
 
 namespace marl::ui {
 
+class CallReceiver;
+
 class TabControl;
 
 // The plan editor, the window titled 方案管理: enter a new plan or change a loaded one, try it and
@@ -97,6 +99,7 @@ class PlanEditorWidget : public QWidget {
     std::thread suggest_thread_;
     std::mutex suggest_mutex_;
     std::optional<SuggestResult> suggest_result_;
+    CallReceiver* suggest_return_ = nullptr;  // made on first use, a child of the window
     bool suggesting_ = false;
     std::vector<PlanSuggestion> suggestions_;
 
