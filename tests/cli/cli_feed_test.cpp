@@ -106,6 +106,12 @@ TEST_F(CliFeedTest, ReadOnlyDatabaseStillMonitorsRunsTheCommandAndGivesItsFeed) 
     server_.SetPage("/news", "<a href=\"/n/9.html\">Ninth</a>");
     // Readable by everyone, writable by nobody; the run gives up root first.
     ::chmod(dir_.path().c_str(), 0777);
+    if (::geteuid() == 0) {
+        if (const std::string why = test::WhyNobodyCannotReach(Dir()); !why.empty()) {
+            ::chmod(dir_.path().c_str(), 0755);
+            GTEST_SKIP() << why;
+        }
+    }
     ::chmod(dir_.File("marltips.db").c_str(), 0444);
     const std::string log = dir_.File("ran");
     const CliResult pass = RunCli(

@@ -133,4 +133,25 @@ int LineCount(const std::string& text) {
     return lines + (!text.empty() && text.back() != '\n');
 }
 
+std::string WhyNobodyCannotReach(const std::string& dir) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(test::kNobody) != 0 || ::setuid(test::kNobody) != 0) ::_exit(1);
+        if (::access(MARL_CLI_PATH, X_OK) != 0) ::_exit(2);
+        ::_exit(::access(dir.c_str(), X_OK) != 0 ? 3 : 0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    switch (WIFEXITED(status) ? WEXITSTATUS(status) : 1) {
+        case 0:
+            return "";
+        case 2:
+            return std::string("user nobody cannot run ") + MARL_CLI_PATH;
+        case 3:
+            return "user nobody cannot reach " + dir;
+        default:
+            return "cannot switch to user nobody";
+    }
+}
+
 }  // namespace marl::test

@@ -65,6 +65,11 @@ CliResult RunCli(const std::vector<std::string>& args, bool unprivileged = false
 CliResult RunCliWithStdout(const std::vector<std::string>& args, StdoutTo stdout_to,
                            std::chrono::seconds limit = std::chrono::seconds(120));
 
+// Why user nobody could not even start marltips-cli on `dir` (the program or the folder lies where
+// nobody may not go, as in a checkout below root's home or in a private temporary folder); empty
+// when it can. Tests that run the program unprivileged skip with this reason.
+std::string WhyNobodyCannotReach(const std::string& dir);
+
 // The number of lines of a text (a last line without its line end counts).
 int LineCount(const std::string& text);
 

@@ -28,29 +28,6 @@ using test::WriteFileBytes;
 
 using CliRun = test::CliResult;
 
-// Why user nobody could not even start marltips-cli on `dir` (the program or the folder lies where
-// nobody may not go, as in a checkout below root's home); empty when it can.
-std::string WhyNobodyCannotReach(const std::string& dir) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::setgid(test::kNobody) != 0 || ::setuid(test::kNobody) != 0) ::_exit(1);
-        if (::access(MARL_CLI_PATH, X_OK) != 0) ::_exit(2);
-        ::_exit(::access(dir.c_str(), X_OK) != 0 ? 3 : 0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    switch (WIFEXITED(status) ? WEXITSTATUS(status) : 1) {
-        case 0:
-            return "";
-        case 2:
-            return std::string("user nobody cannot run ") + MARL_CLI_PATH;
-        case 3:
-            return "user nobody cannot reach " + dir;
-        default:
-            return "cannot switch to user nobody";
-    }
-}
-
 class CliStoreTest : public ::testing::Test {
   protected:
     // Runs marltips-cli with `args` and --dir of the test; `unprivileged` drops root rights first.
@@ -125,7 +102,7 @@ TEST_F(CliStoreTest, InitFailsWithUsageCodeWhereItCannotWrite) {
 TEST_F(CliStoreTest, InitFailsInAFolderTheUserMayNotWrite) {
     ::chmod(dir_.path().c_str(), 0555);
     if (::geteuid() == 0) {
-        if (const std::string why = WhyNobodyCannotReach(dir_.path().string()); !why.empty())
+        if (const std::string why = test::WhyNobodyCannotReach(dir_.path().string()); !why.empty())
             GTEST_SKIP() << why;
     } else if (::access(dir_.path().c_str(), W_OK) == 0) {
         GTEST_SKIP() << "this user may write in a read-only folder";
@@ -344,7 +321,7 @@ TEST_F(CliStoreTest, SaveAndDeleteThatTheDatabaseRefusesExitWithThree) {
             ::chmod(db.c_str(), 0444);
             if (::geteuid() == 0) {
                 ::chmod(dir.path().c_str(), 0755);
-                if (const std::string why = WhyNobodyCannotReach(dir.path().string()); !why.empty()) {
+                if (const std::string why = test::WhyNobodyCannotReach(dir.path().string()); !why.empty()) {
                     std::cout << "read-only case skipped: " << why << "\n";
                     continue;
                 }
