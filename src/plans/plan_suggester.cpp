@@ -358,11 +358,10 @@ Text PrefixForLink(std::string_view link, const Text& page_url) {
     if (link.starts_with("http") || link.empty()) return {};
     // A link from the root (or from "//") takes the tester's proposal, which fits it exactly.
     if (link.front() == '/') return ProposedPrefix(page_url, link);
-    const Text site = ProposedPrefix(page_url, {});  // scheme, "://", host, "/"
     const Text address = page_url.find("://") == Text::npos ? "http://" + page_url : page_url;
     if (link.front() == '?') return address.substr(0, address.find_first_of("?#"));
     const size_t path = address.find('/', address.find("://") + 3);
-    if (path == Text::npos) return site;
+    if (path == Text::npos) return ProposedPrefix(page_url, {});  // scheme, "://", host, "/"
     const Text before_query = address.substr(0, address.find_first_of("?#", path));
     return before_query.substr(0, before_query.rfind('/') + 1);
 }

@@ -148,8 +148,8 @@ TEST_F(PlanSuggesterTest, LinksWhoseTitlesDifferOnlyInTheirNumbersAreNotTheList)
         const std::string id = std::to_string(4000 + i);
         titles.push_back("/story/" + id);
         page += "<li><a href=\"/story/" + id + "\">A new way to read old maps, part " +
-                std::string(1, 'a' + i) + "</a> <span><a href=\"/story/" + id + "/comments\">" +
-                std::to_string(100 + i * 7) + " comments</a></span></li>";
+                std::string(1, static_cast<char>('a' + i)) + "</a> <span><a href=\"/story/" + id +
+                "/comments\">" + std::to_string(100 + i * 7) + " comments</a></span></li>";
     }
     page += "</ul></body></html>";
     const SuggestResult result = Suggest("/stories.html", page);
