@@ -50,8 +50,8 @@ marl::PlanTestInput Input(const std::string& path) {
     marl::PlanTestInput input;
     input.url = Site().Url(path);
     input.part = "<ul class=\"news\">[*]</ul>";
-    input.inc1 = "news";
-    input.inc0 = "index$$list";
+    input.may_contain = "news";
+    input.must_not_contain = "index$$list";
     input.url_key = "<img";
     input.url_key_i = -1;
     return input;

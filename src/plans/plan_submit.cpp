@@ -27,9 +27,9 @@ PlanForm PlanFormOf(const PlanRecord& plan, int position) {
     form.name = plan.name;
     form.url = plan.url;
     form.part = plan.part;
-    form.inck = plan.inck;
-    form.inc1 = WordsAsTyped(plan.inc1);
-    form.inc0 = WordsAsTyped(plan.inc0);
+    form.must_contain = plan.inck;
+    form.may_contain = WordsAsTyped(plan.inc1);
+    form.must_not_contain = WordsAsTyped(plan.inc0);
     form.dom = plan.dom;
     form.position = std::to_string(position);
     form.ua = plan.ua;
@@ -57,12 +57,12 @@ PlanValues PlanValuesOf(const PlanForm& form) {
     values.ua = form.ua;
     values.post = form.post;
     values.part = form.part;
-    values.inc1 = form.inc1;
-    values.inc0 = form.inc0;
+    values.inc1 = form.may_contain;
+    values.inc0 = form.must_not_contain;
     values.dom = form.dom;
     values.url_key = form.url_key;
     values.url_key_i = form.url_key_i == -1 ? "-1" : "1";
-    values.inck = form.inck;
+    values.inck = form.must_contain;
     return values;
 }
 
@@ -87,9 +87,9 @@ PlanTestInput PlanTestInputOf(const PlanForm& form) {
     input.part = form.part;
     input.post = form.post;
     input.ua = form.ua;
-    input.inck = form.inck;
-    input.inc1 = form.inc1;
-    input.inc0 = form.inc0;
+    input.must_contain = form.must_contain;
+    input.may_contain = form.may_contain;
+    input.must_not_contain = form.must_not_contain;
     input.url_key = form.url_key;
     input.url_key_i = form.url_key_i;
     input.position = form.position;

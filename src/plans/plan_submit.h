@@ -16,7 +16,11 @@ enum PlanEncodingIndex : int { kEncodingAuto = 0, kEncodingGbk = 1, kEncodingUtf
 // marltips-cli both fill one of these and hand it to SubmitPlan, so they save the same values.
 struct PlanForm {
     int code_index = kEncodingAuto;  // 框_编码
-    Text name, url, part, inck, inc1, inc0, ua, post, dom, url_key;
+    Text name, url, part;
+    Text must_contain;      // 框_必含 (stored as inck)
+    Text may_contain;       // 框_包含, "$$"-joined as typed (stored as inc1)
+    Text must_not_contain;  // 框_不包含, "$$"-joined as typed (stored as inc0)
+    Text ua, post, dom, url_key;
     int32_t url_key_i = 1;  // 框_行结构值: 1 必须包含, -1 不能包含
     Text position = "0";    // 框_当前方案: "0" for a new plan, else the plan's list position
 };

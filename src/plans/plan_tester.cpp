@@ -84,7 +84,7 @@ class Run {
 
     void Go() {
         const bool filtered = mode_ == kTestFiltered;
-        if (filtered && HasBar(in_.inc1 + in_.inc0)) {
+        if (filtered && HasBar(in_.may_contain + in_.must_not_contain)) {
             Message(T().bar_refused);
             result_.refused = true;
             return;
@@ -134,15 +134,18 @@ class Run {
         }
 
         const std::vector<LinkMatch> matches = FindLinks(*text);
-        const bool word_filter = filtered && !(in_.inc1.empty() && in_.inc0.empty());
+        const bool word_filter = filtered && !(in_.may_contain.empty() && in_.must_not_contain.empty());
         // The words as the monitor loads them, "$$" turned into "|"; compiled once for the whole page.
         std::optional<LinkFilter> words;
-        if (word_filter) words.emplace(ReplaceAll(in_.inc1, "$$", "|"), ReplaceAll(in_.inc0, "$$", "|"));
+        if (word_filter)
+            words.emplace(ReplaceAll(in_.may_contain, "$$", "|"),
+                          ReplaceAll(in_.must_not_contain, "$$", "|"));
         size_t kept = 0;
         for (const LinkMatch& match : matches) {
             if (filtered && !PassesRowStructure(match.row, in_.url_key, in_.url_key_i)) continue;
             if (words && !words->Matches(match.link, options_.clipboard)) continue;
-            if (filtered && !in_.inck.empty() && match.link.find(in_.inck) == std::string_view::npos)
+            if (filtered && !in_.must_contain.empty() &&
+                match.link.find(in_.must_contain) == std::string_view::npos)
                 continue;
             ++kept;
             if (options_.max_rows == 0 || kept <= options_.max_rows) {

@@ -28,9 +28,9 @@ struct PlanTestInput {
     Text part;              // 框_区域规则: "start[*]end"
     Text post;              // 框_Post: POST when not empty
     Text ua;                // 框_ua: the request header block
-    Text inck;              // 框_必含: the must-contain word
-    Text inc1;              // 框_包含: may-contain words as typed, joined by "$$"
-    Text inc0;              // 框_不包含: must-not-contain words as typed, joined by "$$"
+    Text must_contain;      // 框_必含: the must-contain word
+    Text may_contain;       // 框_包含: may-contain words as typed, joined by "$$"
+    Text must_not_contain;  // 框_不包含: must-not-contain words as typed, joined by "$$"
     Text url_key;           // 框_行结构: the row-structure marker
     int32_t url_key_i = 1;  // 框_行结构值: 1 必须包含, -1 不能包含
     Text position = "0";    // 框_当前方案: "0" (or empty) for a new plan

@@ -67,9 +67,9 @@ PlanRecord RecordOf(const PlanForm& form) {
     PlanRecord r;
     r.area_start = AreaStartOf(form.part);
     r.area_end = AreaEndOf(form.part);
-    r.inck = form.inck;
-    r.inc1 = ReplaceAll(form.inc1, "$$", "|");
-    r.inc0 = ReplaceAll(form.inc0, "$$", "|");
+    r.inck = form.must_contain;
+    r.inc1 = ReplaceAll(form.may_contain, "$$", "|");
+    r.inc0 = ReplaceAll(form.must_not_contain, "$$", "|");
     r.url_key = form.url_key;
     r.url_key_i = form.url_key_i;
     r.dom = form.dom;
@@ -82,8 +82,8 @@ PlanRecord RecordOf(const PlanForm& form) {
 void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered_set<std::string_view>& own,
                      PlanForm& form) {
     std::optional<LinkFilter> words;
-    if (!form.inc1.empty() || !form.inc0.empty())
-        words.emplace(ReplaceAll(form.inc1, "$$", "|"), ReplaceAll(form.inc0, "$$", "|"));
+    if (!form.may_contain.empty() || !form.must_not_contain.empty())
+        words.emplace(ReplaceAll(form.may_contain, "$$", "|"), ReplaceAll(form.must_not_contain, "$$", "|"));
     std::vector<const LinkMatch*> own_rows, other_rows;
     for (const LinkMatch& m : matches) {
         if (words && !words->Matches(m.link)) continue;
@@ -190,11 +190,13 @@ void ChooseFilters(std::string_view area, const std::vector<std::string_view>& o
         std::erase_if(left, [&](std::string_view o) { return FindNoCase(o, best) != kNotFound; });
     }
     PlanForm trial = form;
-    if (!include.empty() && best_left < others.size()) trial.inc1 = AsFilterWord(include);
-    for (size_t i = 0; i < excludes.size(); ++i) trial.inc0 += (i ? "$$" : "") + AsFilterWord(excludes[i]);
+    if (!include.empty() && best_left < others.size()) trial.may_contain = AsFilterWord(include);
+    for (size_t i = 0; i < excludes.size(); ++i)
+        trial.must_not_contain += (i ? "$$" : "") + AsFilterWord(excludes[i]);
     // Never a word that drops one of the list's own links, checked with the monitor's own filter.
-    if (!trial.inc1.empty() || !trial.inc0.empty()) {
-        const LinkFilter filter(ReplaceAll(trial.inc1, "$$", "|"), ReplaceAll(trial.inc0, "$$", "|"));
+    if (!trial.may_contain.empty() || !trial.must_not_contain.empty()) {
+        const LinkFilter filter(ReplaceAll(trial.may_contain, "$$", "|"),
+                                ReplaceAll(trial.must_not_contain, "$$", "|"));
         if (!std::all_of(own.begin(), own.end(), [&](std::string_view l) { return filter.Matches(l); }))
             return;
         form = trial;

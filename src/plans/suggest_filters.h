@@ -10,7 +10,8 @@ namespace marl {
 // Filter words for a proposed plan, only where its area alone lets other links through: a may-contain
 // word taken from the address pattern the list's own links share, then must-not-contain words taken
 // from the other links. A word is kept only when no link in `own` fails it. `area` is the text the
-// plan's markers cut out; the words go into form.inc1 and form.inc0 ("$$"-joined, as typed).
+// plan's markers cut out; the words go into form.may_contain and form.must_not_contain, "$$"-joined
+// as typed.
 void ChooseFilters(std::string_view area, const std::vector<std::string_view>& own, PlanForm& form);
 
 // Runs the monitor's extraction for `plan.form` over `page` (area cut, link expression, row structure

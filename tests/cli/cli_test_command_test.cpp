@@ -103,7 +103,7 @@ TEST_F(CliTestCommand, JsonRecordsMatchTheTesterRunOnTheSameValues) {
          2,
          input([](PlanTestInput& in) {
              in.part = Gbk("<ul class=#引号news#引号>[*]</ul>");
-             in.inck = "x";
+             in.must_contain = "x";
          })},
         {"area not found", {"--area", "<ol>[*]</ol>"}, 3, input([](PlanTestInput& in) {
              in.part = "<ol>[*]</ol>";
@@ -114,14 +114,14 @@ TEST_F(CliTestCommand, JsonRecordsMatchTheTesterRunOnTheSameValues) {
          3,
          input([](PlanTestInput& in) {
              in.code_index = 1;
-             in.inc1 = "news$$list";
-             in.inc0 = "2";
-             in.inck = "news";
+             in.may_contain = "news$$list";
+             in.must_not_contain = "2";
+             in.must_contain = "news";
              in.url_key = "<img";
              in.url_key_i = -1;
          })},
         {"stored plan", {"--position", "4"}, 3, input([](PlanTestInput& in) { in.position = "4"; })},
-        {"refused", {"--may", "a|b"}, 3, input([](PlanTestInput& in) { in.inc1 = "a|b"; })},
+        {"refused", {"--may", "a|b"}, 3, input([](PlanTestInput& in) { in.may_contain = "a|b"; })},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"test", "--json", "--url", url};

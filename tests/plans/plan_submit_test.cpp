@@ -29,9 +29,9 @@ PlanForm FilledForm() {
     form.name = Gbk("新闻 'quoted'");
     form.url = "http://127.0.0.1/list";
     form.part = Gbk("<ul class=#引号news#引号>[*]</ul>");
-    form.inck = "news";
-    form.inc1 = "list$$index";
-    form.inc0 = "ad$$tag";
+    form.must_contain = "news";
+    form.may_contain = "list$$index";
+    form.must_not_contain = "ad$$tag";
     form.dom = "http://127.0.0.1/";
     form.post = "a=1\r\nb=2";
     form.url_key = "<img";
@@ -44,9 +44,9 @@ void ExpectSameFields(const PlanForm& a, const PlanForm& b) {
     EXPECT_EQ(a.name, b.name);
     EXPECT_EQ(a.url, b.url);
     EXPECT_EQ(a.part, b.part);
-    EXPECT_EQ(a.inck, b.inck);
-    EXPECT_EQ(a.inc1, b.inc1);
-    EXPECT_EQ(a.inc0, b.inc0);
+    EXPECT_EQ(a.must_contain, b.must_contain);
+    EXPECT_EQ(a.may_contain, b.may_contain);
+    EXPECT_EQ(a.must_not_contain, b.must_not_contain);
     EXPECT_EQ(a.ua, b.ua);
     EXPECT_EQ(a.post, b.post);
     EXPECT_EQ(a.dom, b.dom);
@@ -113,8 +113,8 @@ TEST(PlanFormTest, StoredPlanOpensWithWordsAsTypedAndKnownChoices) {
         SCOPED_TRACE(c.code);
         EXPECT_EQ(form.code_index, c.code_index);
         EXPECT_EQ(form.url_key_i, c.shown_url_key_i);
-        EXPECT_EQ(form.inc1, "list$$index");
-        EXPECT_EQ(form.inc0, "a$$$$b");
+        EXPECT_EQ(form.may_contain, "list$$index");
+        EXPECT_EQ(form.must_not_contain, "a$$$$b");
         EXPECT_EQ(form.part, "x[*]y");
         EXPECT_EQ(form.position, "4");
     }
@@ -128,9 +128,9 @@ TEST(PlanFormTest, FilterWordsKeepCharactersWhoseSecondByteIsABar) {
     plan.inc1 = Gbk("東京|list|億元");  // as PlanRecordFromRow leaves "東京$$list$$億元"
     plan.inc0 = Gbk("縷|瑋");
     const PlanForm form = PlanFormOf(plan, 1);
-    EXPECT_EQ(form.inck, Gbk("東"));
-    EXPECT_EQ(form.inc1, Gbk("東京$$list$$億元"));
-    EXPECT_EQ(form.inc0, Gbk("縷$$瑋"));
+    EXPECT_EQ(form.must_contain, Gbk("東"));
+    EXPECT_EQ(form.may_contain, Gbk("東京$$list$$億元"));
+    EXPECT_EQ(form.must_not_contain, Gbk("縷$$瑋"));
 }
 
 class SubmitPlanTest : public ::testing::Test {
@@ -245,7 +245,7 @@ TEST_F(SubmitPlanTest, PlanChangedDuringAPassIsUsedFromTheNextPass) {
     form.name = "watched";
     form.url = server.Url("/old");
     form.part = "[*]";
-    form.inck = form.inc1 = form.inc0 = form.dom = form.url_key = "";
+    form.must_contain = form.may_contain = form.must_not_contain = form.dom = form.url_key = "";
     ASSERT_EQ(SubmitPlan(form, 0, store_).status, SubmitOutcome::kSaved);
     ASSERT_EQ(store_.LoadPlans(), 1);
 

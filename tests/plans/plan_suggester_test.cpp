@@ -137,7 +137,8 @@ TEST_F(PlanSuggesterTest, AFilterWordDropsCategoryLinksInsideTheListButNoArticle
     ASSERT_FALSE(result.candidates.empty()) << result.message;
     const PlanSuggestion& best = result.candidates.front();
     EXPECT_EQ(best.links, LinksOf(items));
-    EXPECT_FALSE(best.form.inc1.empty() && best.form.inc0.empty() && best.form.url_key.empty());
+    EXPECT_FALSE(best.form.may_contain.empty() && best.form.must_not_contain.empty() &&
+                 best.form.url_key.empty());
 }
 
 TEST_F(PlanSuggesterTest, LinksWhoseTitlesDifferOnlyInTheirNumbersAreNotTheList) {

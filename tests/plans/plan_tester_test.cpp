@@ -125,8 +125,8 @@ TEST_F(PlanTesterTest, ResponseThatIsNotTwoHundredSaysItsStatus) {
 TEST_F(PlanTesterTest, ModeTwoCutsTheAreaAndListsEveryLinkInPageOrder) {
     PlanTestInput input = Plan("/news/index.html", kListPage);
     input.part = Gbk("<ul class=#引号news#引号>[*]</ul>");
-    input.inck = "NOTHING";  // the filter fields play no part in mode 2
-    input.inc0 = "news";
+    input.must_contain = "NOTHING";  // the filter fields play no part in mode 2
+    input.must_not_contain = "news";
     const PlanTestResult result = Test(2, input);
 
     EXPECT_EQ(result.ReportLines(), (std::vector<Text>{Gbk("网页源码：访问正常"), Gbk("区间匹配状态：已启用"),
@@ -195,7 +195,7 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
     }
     page += "</ul>";
     struct Case {
-        std::string inck, inc1, inc0, url_key;
+        std::string must_contain, may_contain, must_not_contain, url_key;
         int32_t url_key_i;
         std::vector<Text> links;
     };
@@ -221,13 +221,14 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
     };
     for (const Case& c : cases) {
         PlanTestInput input = Plan("/list", page);
-        input.inck = c.inck;
-        input.inc1 = c.inc1;
-        input.inc0 = c.inc0;
+        input.must_contain = c.must_contain;
+        input.may_contain = c.may_contain;
+        input.must_not_contain = c.must_not_contain;
         input.url_key = c.url_key;
         input.url_key_i = c.url_key_i;
         const PlanTestResult result = Test(3, input);
-        const std::string label = c.inck + "|" + c.inc1 + "|" + c.inc0 + "|" + c.url_key;
+        const std::string label =
+            c.must_contain + "|" + c.may_contain + "|" + c.must_not_contain + "|" + c.url_key;
         EXPECT_EQ(Links(result), c.links) << label;
         const std::vector<Text> reports = result.ReportLines();
         EXPECT_EQ(reports[reports.size() - 2], Gbk("匹配链接数：8")) << label;
@@ -238,7 +239,7 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
     }
     // With the same fields, mode 2 still lists every anchor.
     PlanTestInput input = Plan("/list", page);
-    input.inck = "News";
+    input.must_contain = "News";
     input.url_key = "<img";
     input.url_key_i = -1;
     EXPECT_EQ(Test(2, input).Rows().size(), 8u);
@@ -248,8 +249,8 @@ TEST_F(PlanTesterTest, ModeThreeHandsEachFilterExpressionToTheClipboard) {
     std::vector<Text> clipboard;
     options_.clipboard = [&clipboard](const Text& text) { clipboard.push_back(text); };
     PlanTestInput input = Plan("/list", kListPage);
-    input.inc1 = "news$$list";
-    input.inc0 = "3.html";
+    input.may_contain = "news$$list";
+    input.must_not_contain = "3.html";
     EXPECT_EQ(Links(Test(3, input)), (std::vector<Text>{"/news/1.html", "/list/2.html"}));
     ASSERT_EQ(clipboard.size(), 4u);  // one check per matched link
     EXPECT_EQ(clipboard.back(), "^(?=.*?(news|list))(?!.*?(3.html)).*$");
@@ -259,11 +260,11 @@ TEST_F(PlanTesterTest, BarInTheFilterWordsIsRefusedBeforeAnythingIsFetched) {
     const std::vector<std::pair<std::string, std::string>> words = {
         {"news|list", ""}, {"", "a|b"}, {"a$", "|"}};
     for (size_t i = 0; i < words.size(); ++i) {
-        const auto& [inc1, inc0] = words[i];
+        const auto& [may, must_not] = words[i];
         const std::string path = "/refused" + std::to_string(i);
         PlanTestInput input = Plan(path, kListPage);
-        input.inc1 = inc1;
-        input.inc0 = inc0;
+        input.may_contain = may;
+        input.must_not_contain = must_not;
         bool fetch_started = false;
         options_.before_fetch = [&fetch_started] { fetch_started = true; };
         const PlanTestResult result = Test(3, input);
@@ -284,13 +285,13 @@ TEST_F(PlanTesterTest, ChineseWordWhoseSecondByteIsABarIsNotRefused) {
     // the words as characters.
     ASSERT_EQ(Gbk("東"), "\x96\x7C");
     PlanTestInput input = Plan("/list", kListPage);
-    input.inc0 = Gbk("東京$$list");
+    input.must_not_contain = Gbk("東京$$list");
     const PlanTestResult result = Test(3, input);
     EXPECT_FALSE(result.refused);
     EXPECT_TRUE(result.Messages().empty());
     EXPECT_EQ(Links(result), (std::vector<Text>{"/about.html", "/news/1.html", "/news/3.html"}));
     // A bar of its own after a Chinese word is still refused.
-    input.inc0 = Gbk("東京|list");
+    input.must_not_contain = Gbk("東京|list");
     EXPECT_TRUE(Test(3, input).refused);
 }
 
@@ -368,7 +369,7 @@ TEST_F(PlanTesterTest, LinkPrefixIsProposedForANewPlanFromItsFirstLink) {
         input.url = site + c.url_path;
         if (c.scheme_less) input.url = input.url.substr(7);
         input.position = c.position;
-        input.inc0 = "1.html";
+        input.must_not_contain = "1.html";
         const PlanTestResult result = Test(3, input);
         ASSERT_EQ(result.Sections()[0].text.empty(), false) << c.label;
         EXPECT_EQ(result.Dom(), c.dom) << c.label;
@@ -419,7 +420,7 @@ TEST_F(PlanTesterTest, EventsComeInTheOrderTheTesterProducesThem) {
     PlanTestInput input = Plan("/list", kListPage);
     input.code_index = 0;
     input.part = "<ul class=\"news\">[*]</ul>";
-    input.inc0 = "list";
+    input.must_not_contain = "list";
     const PlanTestResult result = Test(3, input);
     using K = PlanTestEvent::Kind;
     std::vector<K> kinds;

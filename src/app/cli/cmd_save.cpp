@@ -23,9 +23,9 @@ PlanForm FormOf(const SaveOptions& options) {
     form.name = values.name;
     form.url = values.url;
     form.part = values.part;
-    form.inck = values.inck;
-    form.inc1 = values.inc1;
-    form.inc0 = values.inc0;
+    form.must_contain = values.inck;
+    form.may_contain = values.inc1;
+    form.must_not_contain = values.inc0;
     form.dom = values.dom;
     form.post = values.post;
     form.url_key = values.url_key;

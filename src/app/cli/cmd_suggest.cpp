@@ -19,9 +19,9 @@ void EmitCandidate(size_t rank, const PlanSuggestion& plan) {
               {"name", ToUtf8(f.name)},
               {"encoding", EncodingValue(f.code_index)},
               {"area", ToUtf8(f.part)},
-              {"must", ToUtf8(f.inck)},
-              {"may", ToUtf8(f.inc1)},
-              {"not", ToUtf8(f.inc0)},
+              {"must", ToUtf8(f.must_contain)},
+              {"may", ToUtf8(f.may_contain)},
+              {"not", ToUtf8(f.must_not_contain)},
               {"prefix", ToUtf8(f.dom)},
               {"row_key", ToUtf8(f.url_key)},
               {"row_value", f.url_key_i == -1 ? -1 : 1},
@@ -38,9 +38,9 @@ void PrintCandidate(size_t rank, const PlanSuggestion& plan) {
     };
     text += std::string("  --encoding ") + EncodingValue(f.code_index) + "\n";
     field("--area", f.part);
-    field("--must", f.inck);
-    field("--may", f.inc1);
-    field("--not", f.inc0);
+    field("--must", f.must_contain);
+    field("--may", f.may_contain);
+    field("--not", f.must_not_contain);
     field("--prefix", f.dom);
     field("--row-key", f.url_key);
     if (!f.url_key.empty()) text += "  --row-value " + std::to_string(f.url_key_i) + "\n";
@@ -59,9 +59,9 @@ int SaveCandidate(const SuggestOptions& options, const PlanForm& form) {
     save.values.name = form.name;
     save.values.url = form.url;
     save.values.part = form.part;
-    save.values.inck = form.inck;
-    save.values.inc1 = form.inc1;
-    save.values.inc0 = form.inc0;
+    save.values.inck = form.must_contain;
+    save.values.inc1 = form.may_contain;
+    save.values.inc0 = form.must_not_contain;
     save.values.dom = form.dom;
     save.values.post = options.post;
     save.values.url_key = form.url_key;

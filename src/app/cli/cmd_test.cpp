@@ -78,9 +78,9 @@ int RunTest(const TestOptions& options) {
     input.part = options.area;
     input.post = options.post;
     input.ua = HeaderText(options.headers, options.default_headers);
-    input.inck = options.must;
-    input.inc1 = options.may;
-    input.inc0 = options.exclude;
+    input.must_contain = options.must;
+    input.may_contain = options.may;
+    input.must_not_contain = options.exclude;
     input.url_key = options.row_key;
     input.url_key_i = options.row_value;
     input.position = std::to_string(options.position);

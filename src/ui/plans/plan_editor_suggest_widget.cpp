@@ -80,9 +80,9 @@ void PlanEditorWidget::ApplySuggestion(size_t index) {
     if (name_->text().isEmpty()) name_->setText(ToQString(f.name));
     code_->setCurrentIndex(f.code_index);
     part_->setPlainText(ToQString(f.part));
-    inck_->setText(ToQString(f.inck));
-    inc1_->setText(ToQString(f.inc1));
-    inc0_->setText(ToQString(f.inc0));
+    must_contain_->setText(ToQString(f.must_contain));
+    may_contain_->setText(ToQString(f.may_contain));
+    must_not_contain_->setText(ToQString(f.must_not_contain));
     dom_->setText(ToQString(f.dom));
     url_key_->setText(ToQString(f.url_key));
     url_key_i_->setCurrentIndex(f.url_key_i == -1 ? 1 : 0);
@@ -90,7 +90,8 @@ void PlanEditorWidget::ApplySuggestion(size_t index) {
     std::vector<Text> segments;
     Text filled = Gbk("已填入推荐方案 ") + std::to_string(index + 1) + "/" +
                   std::to_string(suggestions_.size()) + Gbk("：页面编码、列表区域");
-    if (!f.inck.empty() || !f.inc1.empty() || !f.inc0.empty()) filled += Gbk("、网址筛选");
+    if (!f.must_contain.empty() || !f.may_contain.empty() || !f.must_not_contain.empty())
+        filled += Gbk("、网址筛选");
     if (!f.url_key.empty()) filled += Gbk("、行结构");
     if (!f.dom.empty()) filled += Gbk("、补上域名");
     segments.push_back(filled);

@@ -86,8 +86,8 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
     tabs_->setCurrentIndex(0);
     BuildWindowControls();
 
-    for (QWidget* field :
-         std::initializer_list<QWidget*>{name_, url_, part_, inck_, inc1_, inc0_, dom_, url_key_}) {
+    for (QWidget* field : std::initializer_list<QWidget*>{name_, url_, part_, must_contain_, may_contain_,
+                                                          must_not_contain_, dom_, url_key_}) {
         field->installEventFilter(this);
     }
     connect(submit_, &QPushButton::clicked, this, &PlanEditorWidget::SubmitPlan);
@@ -111,9 +111,9 @@ void PlanEditorWidget::BuildBasicPage(QWidget* page) {
     code_->addItems({QStringLiteral("自动识别"), QStringLiteral("GBK"), QStringLiteral("Utf-8")});
     url_ = Place(new QLineEdit(page), "框_url", 65, 59, 360, 22);
     part_ = Place(PlainBox(page), "框_区域规则", 64, 93, 360, 39);
-    inck_ = Place(new QLineEdit(page), "框_必含", 140, 146, 284, 20);
-    inc1_ = Place(new QLineEdit(page), "框_包含", 140, 169, 284, 20);
-    inc0_ = Place(new QLineEdit(page), "框_不包含", 140, 192, 284, 20);
+    must_contain_ = Place(new QLineEdit(page), "框_必含", 140, 146, 284, 20);
+    may_contain_ = Place(new QLineEdit(page), "框_包含", 140, 169, 284, 20);
+    must_not_contain_ = Place(new QLineEdit(page), "框_不包含", 140, 192, 284, 20);
     position_ = Place(new QLineEdit(QStringLiteral("0"), page), "框_当前方案", 392, 212, 28, 20);
     position_->hide();  // only the editor itself reads it
     submit_ = Place(new QPushButton(QStringLiteral("提 交"), page), "提交按钮", 339, 230, 84, 35);
@@ -212,9 +212,9 @@ void PlanEditorWidget::WriteForm(const PlanForm& form) {
     code_->setCurrentIndex(form.code_index);
     url_->setText(ToQString(form.url));
     part_->setPlainText(ToBoxText(form.part));
-    inck_->setText(ToQString(form.inck));
-    inc1_->setText(ToQString(form.inc1));
-    inc0_->setText(ToQString(form.inc0));
+    must_contain_->setText(ToQString(form.must_contain));
+    may_contain_->setText(ToQString(form.may_contain));
+    must_not_contain_->setText(ToQString(form.must_not_contain));
     dom_->setText(ToQString(form.dom));
     position_->setText(ToQString(form.position));
     ua_->setPlainText(ToBoxText(form.ua));
@@ -229,9 +229,9 @@ PlanForm PlanEditorWidget::ReadForm() const {
     form.name = FromQString(name_->text());
     form.url = FromQString(url_->text());
     form.part = FromBoxText(part_->toPlainText());
-    form.inck = FromQString(inck_->text());
-    form.inc1 = FromQString(inc1_->text());
-    form.inc0 = FromQString(inc0_->text());
+    form.must_contain = FromQString(must_contain_->text());
+    form.may_contain = FromQString(may_contain_->text());
+    form.must_not_contain = FromQString(must_not_contain_->text());
     form.ua = FromBoxText(ua_->toPlainText());
     form.post = FromBoxText(post_->toPlainText());
     form.dom = FromQString(dom_->text());

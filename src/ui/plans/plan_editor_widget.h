@@ -108,9 +108,9 @@ class PlanEditorWidget : public QWidget {
     QComboBox* code_ = nullptr;
     QLineEdit* url_ = nullptr;
     QPlainTextEdit* part_ = nullptr;
-    QLineEdit* inck_ = nullptr;
-    QLineEdit* inc1_ = nullptr;
-    QLineEdit* inc0_ = nullptr;
+    QLineEdit* must_contain_ = nullptr;
+    QLineEdit* may_contain_ = nullptr;
+    QLineEdit* must_not_contain_ = nullptr;
     QLineEdit* position_ = nullptr;
     QPushButton* submit_ = nullptr;
     QLineEdit* dom_ = nullptr;

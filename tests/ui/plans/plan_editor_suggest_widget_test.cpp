@@ -87,7 +87,7 @@ TEST_F(PlanEditorSuggestTest, TheBestProposalFillsTheFieldsAndTheOthersCanReplac
     EXPECT_EQ(Field<QComboBox>("框_编码")->currentIndex(), kEncodingUtf8);
     EXPECT_EQ(Field<QPlainTextEdit>("框_区域规则")->toPlainText(), ToQString(best.part));
     EXPECT_EQ(Field<QLineEdit>("框_dom")->text(), ToQString(best.dom));
-    EXPECT_EQ(Field<QLineEdit>("框_包含")->text(), ToQString(best.inc1));
+    EXPECT_EQ(Field<QLineEdit>("框_包含")->text(), ToQString(best.may_contain));
     // The address stays as typed, and the status box says what was filled and what the plan keeps.
     EXPECT_EQ(Field<QLineEdit>("框_url")->text(), Q(server_.Url("/notices/index.html")));
     const QString status = Field<QPlainTextEdit>("状态输出")->toPlainText();
