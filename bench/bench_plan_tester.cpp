@@ -52,8 +52,8 @@ marl::PlanTestInput Input(const std::string& path) {
     input.part = "<ul class=\"news\">[*]</ul>";
     input.may_contain = "news";
     input.must_not_contain = "index$$list";
-    input.url_key = "<img";
-    input.url_key_i = -1;
+    input.row_marker = "<img";
+    input.row_marker_mode = -1;
     return input;
 }
 

@@ -34,8 +34,8 @@ PlanForm PlanFormOf(const PlanRecord& plan, int position) {
     form.position = std::to_string(position);
     form.ua = plan.ua;
     form.post = plan.post;
-    form.url_key = plan.url_key;
-    form.url_key_i = plan.url_key_i == -1 ? -1 : 1;
+    form.row_marker = plan.url_key;
+    form.row_marker_mode = plan.url_key_i == -1 ? -1 : 1;
     return form;
 }
 
@@ -60,8 +60,8 @@ PlanValues PlanValuesOf(const PlanForm& form) {
     values.inc1 = form.may_contain;
     values.inc0 = form.must_not_contain;
     values.dom = form.dom;
-    values.url_key = form.url_key;
-    values.url_key_i = form.url_key_i == -1 ? "-1" : "1";
+    values.url_key = form.row_marker;
+    values.url_key_i = form.row_marker_mode == -1 ? "-1" : "1";
     values.inck = form.must_contain;
     return values;
 }
@@ -90,8 +90,8 @@ PlanTestInput PlanTestInputOf(const PlanForm& form) {
     input.must_contain = form.must_contain;
     input.may_contain = form.may_contain;
     input.must_not_contain = form.must_not_contain;
-    input.url_key = form.url_key;
-    input.url_key_i = form.url_key_i;
+    input.row_marker = form.row_marker;
+    input.row_marker_mode = form.row_marker_mode;
     input.position = form.position;
     return input;
 }

@@ -20,9 +20,10 @@ struct PlanForm {
     Text must_contain;      // 框_必含 (stored as inck)
     Text may_contain;       // 框_包含, "$$"-joined as typed (stored as inc1)
     Text must_not_contain;  // 框_不包含, "$$"-joined as typed (stored as inc0)
-    Text ua, post, dom, url_key;
-    int32_t url_key_i = 1;  // 框_行结构值: 1 必须包含, -1 不能包含
-    Text position = "0";    // 框_当前方案: "0" for a new plan, else the plan's list position
+    Text ua, post, dom;
+    Text row_marker;              // 框_行结构 (stored as url_key)
+    int32_t row_marker_mode = 1;  // 框_行结构值: 1 必须包含, -1 不能包含 (stored as url_key_i)
+    Text position = "0";          // 框_当前方案: "0" for a new plan, else the plan's list position
 };
 
 // The fields of a new plan: everything empty but the area "[*]", position "0", the default header

@@ -142,7 +142,7 @@ class Run {
                           ReplaceAll(in_.must_not_contain, "$$", "|"));
         size_t kept = 0;
         for (const LinkMatch& match : matches) {
-            if (filtered && !PassesRowStructure(match.row, in_.url_key, in_.url_key_i)) continue;
+            if (filtered && !PassesRowStructure(match.row, in_.row_marker, in_.row_marker_mode)) continue;
             if (words && !words->Matches(match.link, options_.clipboard)) continue;
             if (filtered && !in_.must_contain.empty() &&
                 match.link.find(in_.must_contain) == std::string_view::npos)

@@ -23,17 +23,17 @@ enum PlanTestMode : int { kTestSource = 1, kTestArea = 2, kTestFiltered = 3 };
 // The editor's fields as the user left them (GBK, nothing trimmed). The names are those of the plan
 // values the fields map to, as in the editor's form.
 struct PlanTestInput {
-    int code_index = 0;     // 框_编码: 0 自动识别, 1 GBK, 2 Utf-8
-    Text url;               // 框_url
-    Text part;              // 框_区域规则: "start[*]end"
-    Text post;              // 框_Post: POST when not empty
-    Text ua;                // 框_ua: the request header block
-    Text must_contain;      // 框_必含: the must-contain word
-    Text may_contain;       // 框_包含: may-contain words as typed, joined by "$$"
-    Text must_not_contain;  // 框_不包含: must-not-contain words as typed, joined by "$$"
-    Text url_key;           // 框_行结构: the row-structure marker
-    int32_t url_key_i = 1;  // 框_行结构值: 1 必须包含, -1 不能包含
-    Text position = "0";    // 框_当前方案: "0" (or empty) for a new plan
+    int code_index = 0;           // 框_编码: 0 自动识别, 1 GBK, 2 Utf-8
+    Text url;                     // 框_url
+    Text part;                    // 框_区域规则: "start[*]end"
+    Text post;                    // 框_Post: POST when not empty
+    Text ua;                      // 框_ua: the request header block
+    Text must_contain;            // 框_必含: the must-contain word
+    Text may_contain;             // 框_包含: may-contain words as typed, joined by "$$"
+    Text must_not_contain;        // 框_不包含: must-not-contain words as typed, joined by "$$"
+    Text row_marker;              // 框_行结构: the row-structure marker
+    int32_t row_marker_mode = 1;  // 框_行结构值: 1 必须包含, -1 不能包含
+    Text position = "0";          // 框_当前方案: "0" (or empty) for a new plan
 };
 
 // Sizes that keep a huge page from swamping the views. 0 means no bound.

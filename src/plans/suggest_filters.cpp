@@ -70,8 +70,8 @@ PlanRecord RecordOf(const PlanForm& form) {
     r.inck = form.must_contain;
     r.inc1 = ReplaceAll(form.may_contain, "$$", "|");
     r.inc0 = ReplaceAll(form.must_not_contain, "$$", "|");
-    r.url_key = form.url_key;
-    r.url_key_i = form.url_key_i;
+    r.url_key = form.row_marker;
+    r.url_key_i = form.row_marker_mode;
     r.dom = form.dom;
     return r;
 }
@@ -126,8 +126,8 @@ void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered
         at = close;
     }
     if (best.empty()) return;
-    form.url_key = Text(best);
-    form.url_key_i = 1;
+    form.row_marker = Text(best);
+    form.row_marker_mode = 1;
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST_F(CliSuggestTest, PrintsEachCandidateAsTheSuggestionMadeIt) {
                            {"may", Utf8(c.form.may_contain)},
                            {"not", Utf8(c.form.must_not_contain)},
                            {"prefix", Utf8(c.form.dom)},
-                           {"row_key", Utf8(c.form.url_key)},
+                           {"row_key", Utf8(c.form.row_marker)},
                            {"row_value", 1},
                            {"kept", c.kept},
                            {"preview", preview}};

@@ -117,8 +117,8 @@ TEST_F(CliTestCommand, JsonRecordsMatchTheTesterRunOnTheSameValues) {
              in.may_contain = "news$$list";
              in.must_not_contain = "2";
              in.must_contain = "news";
-             in.url_key = "<img";
-             in.url_key_i = -1;
+             in.row_marker = "<img";
+             in.row_marker_mode = -1;
          })},
         {"stored plan", {"--position", "4"}, 3, input([](PlanTestInput& in) { in.position = "4"; })},
         {"refused", {"--may", "a|b"}, 3, input([](PlanTestInput& in) { in.may_contain = "a|b"; })},

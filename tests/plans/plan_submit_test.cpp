@@ -34,8 +34,8 @@ PlanForm FilledForm() {
     form.must_not_contain = "ad$$tag";
     form.dom = "http://127.0.0.1/";
     form.post = "a=1\r\nb=2";
-    form.url_key = "<img";
-    form.url_key_i = -1;
+    form.row_marker = "<img";
+    form.row_marker_mode = -1;
     return form;
 }
 
@@ -50,8 +50,8 @@ void ExpectSameFields(const PlanForm& a, const PlanForm& b) {
     EXPECT_EQ(a.ua, b.ua);
     EXPECT_EQ(a.post, b.post);
     EXPECT_EQ(a.dom, b.dom);
-    EXPECT_EQ(a.url_key, b.url_key);
-    EXPECT_EQ(a.url_key_i, b.url_key_i);
+    EXPECT_EQ(a.row_marker, b.row_marker);
+    EXPECT_EQ(a.row_marker_mode, b.row_marker_mode);
     EXPECT_EQ(a.position, b.position);
 }
 
@@ -96,7 +96,7 @@ TEST(PlanFormTest, StoredPlanOpensWithWordsAsTypedAndKnownChoices) {
         const char* code;
         int code_index;
         int32_t url_key_i;
-        int32_t shown_url_key_i;
+        int32_t shown_mode;
     };
     // A code the list cannot show must not slip through as a stored value: 自动识别 makes the user
     // choose again. Every row value but -1 shows 必须包含.
@@ -112,7 +112,7 @@ TEST(PlanFormTest, StoredPlanOpensWithWordsAsTypedAndKnownChoices) {
         const PlanForm form = PlanFormOf(plan, 4);
         SCOPED_TRACE(c.code);
         EXPECT_EQ(form.code_index, c.code_index);
-        EXPECT_EQ(form.url_key_i, c.shown_url_key_i);
+        EXPECT_EQ(form.row_marker_mode, c.shown_mode);
         EXPECT_EQ(form.may_contain, "list$$index");
         EXPECT_EQ(form.must_not_contain, "a$$$$b");
         EXPECT_EQ(form.part, "x[*]y");
@@ -245,7 +245,7 @@ TEST_F(SubmitPlanTest, PlanChangedDuringAPassIsUsedFromTheNextPass) {
     form.name = "watched";
     form.url = server.Url("/old");
     form.part = "[*]";
-    form.must_contain = form.may_contain = form.must_not_contain = form.dom = form.url_key = "";
+    form.must_contain = form.may_contain = form.must_not_contain = form.dom = form.row_marker = "";
     ASSERT_EQ(SubmitPlan(form, 0, store_).status, SubmitOutcome::kSaved);
     ASSERT_EQ(store_.LoadPlans(), 1);
 

@@ -138,7 +138,7 @@ TEST_F(PlanSuggesterTest, AFilterWordDropsCategoryLinksInsideTheListButNoArticle
     const PlanSuggestion& best = result.candidates.front();
     EXPECT_EQ(best.links, LinksOf(items));
     EXPECT_FALSE(best.form.may_contain.empty() && best.form.must_not_contain.empty() &&
-                 best.form.url_key.empty());
+                 best.form.row_marker.empty());
 }
 
 TEST_F(PlanSuggesterTest, LinksWhoseTitlesDifferOnlyInTheirNumbersAreNotTheList) {

@@ -195,8 +195,8 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
     }
     page += "</ul>";
     struct Case {
-        std::string must_contain, may_contain, must_not_contain, url_key;
-        int32_t url_key_i;
+        std::string must_contain, may_contain, must_not_contain, row_marker;
+        int32_t row_marker_mode;
         std::vector<Text> links;
     };
     const std::vector<Case> cases = {
@@ -224,11 +224,11 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
         input.must_contain = c.must_contain;
         input.may_contain = c.may_contain;
         input.must_not_contain = c.must_not_contain;
-        input.url_key = c.url_key;
-        input.url_key_i = c.url_key_i;
+        input.row_marker = c.row_marker;
+        input.row_marker_mode = c.row_marker_mode;
         const PlanTestResult result = Test(3, input);
         const std::string label =
-            c.must_contain + "|" + c.may_contain + "|" + c.must_not_contain + "|" + c.url_key;
+            c.must_contain + "|" + c.may_contain + "|" + c.must_not_contain + "|" + c.row_marker;
         EXPECT_EQ(Links(result), c.links) << label;
         const std::vector<Text> reports = result.ReportLines();
         EXPECT_EQ(reports[reports.size() - 2], Gbk("匹配链接数：8")) << label;
@@ -240,8 +240,8 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
     // With the same fields, mode 2 still lists every anchor.
     PlanTestInput input = Plan("/list", page);
     input.must_contain = "News";
-    input.url_key = "<img";
-    input.url_key_i = -1;
+    input.row_marker = "<img";
+    input.row_marker_mode = -1;
     EXPECT_EQ(Test(2, input).Rows().size(), 8u);
 }
 

@@ -28,9 +28,9 @@ PlanForm FormOf(const SaveOptions& options) {
     form.must_not_contain = values.inc0;
     form.dom = values.dom;
     form.post = values.post;
-    form.url_key = values.url_key;
+    form.row_marker = values.url_key;
     form.ua = HeaderText(options.headers, options.default_headers);
-    form.url_key_i = options.row_value == -1 ? -1 : 1;
+    form.row_marker_mode = options.row_value == -1 ? -1 : 1;
     form.position = std::to_string(options.position);
     return form;
 }

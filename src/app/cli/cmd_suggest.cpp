@@ -23,8 +23,8 @@ void EmitCandidate(size_t rank, const PlanSuggestion& plan) {
               {"may", ToUtf8(f.may_contain)},
               {"not", ToUtf8(f.must_not_contain)},
               {"prefix", ToUtf8(f.dom)},
-              {"row_key", ToUtf8(f.url_key)},
-              {"row_value", f.url_key_i == -1 ? -1 : 1},
+              {"row_key", ToUtf8(f.row_marker)},
+              {"row_value", f.row_marker_mode == -1 ? -1 : 1},
               {"kept", plan.kept},
               {"preview", preview}});
 }
@@ -42,8 +42,8 @@ void PrintCandidate(size_t rank, const PlanSuggestion& plan) {
     field("--may", f.may_contain);
     field("--not", f.must_not_contain);
     field("--prefix", f.dom);
-    field("--row-key", f.url_key);
-    if (!f.url_key.empty()) text += "  --row-value " + std::to_string(f.url_key_i) + "\n";
+    field("--row-key", f.row_marker);
+    if (!f.row_marker.empty()) text += "  --row-value " + std::to_string(f.row_marker_mode) + "\n";
     text += "  keeps " + std::to_string(plan.kept) + " links, first:\n";
     for (const SuggestPreviewItem& item : plan.preview)
         text += "    " + ToUtf8(item.title) + "  " + ToUtf8(item.url) + "\n";
@@ -64,10 +64,10 @@ int SaveCandidate(const SuggestOptions& options, const PlanForm& form) {
     save.values.inc0 = form.must_not_contain;
     save.values.dom = form.dom;
     save.values.post = options.post;
-    save.values.url_key = form.url_key;
+    save.values.url_key = form.row_marker;
     save.headers = options.headers;
     save.default_headers = options.default_headers;
-    save.row_value = form.url_key_i == -1 ? -1 : 1;
+    save.row_value = form.row_marker_mode == -1 ? -1 : 1;
     save.json = options.json;
     return RunSave(save);
 }

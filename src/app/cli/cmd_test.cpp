@@ -81,8 +81,8 @@ int RunTest(const TestOptions& options) {
     input.must_contain = options.must;
     input.may_contain = options.may;
     input.must_not_contain = options.exclude;
-    input.url_key = options.row_key;
-    input.url_key_i = options.row_value;
+    input.row_marker = options.row_key;
+    input.row_marker_mode = options.row_value;
     input.position = std::to_string(options.position);
 
     // The command line shows everything the page gives, each record as soon as it is known: no bound on

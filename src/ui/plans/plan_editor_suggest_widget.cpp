@@ -84,15 +84,15 @@ void PlanEditorWidget::ApplySuggestion(size_t index) {
     may_contain_->setText(ToQString(f.may_contain));
     must_not_contain_->setText(ToQString(f.must_not_contain));
     dom_->setText(ToQString(f.dom));
-    url_key_->setText(ToQString(f.url_key));
-    url_key_i_->setCurrentIndex(f.url_key_i == -1 ? 1 : 0);
+    row_marker_->setText(ToQString(f.row_marker));
+    row_marker_mode_->setCurrentIndex(f.row_marker_mode == -1 ? 1 : 0);
 
     std::vector<Text> segments;
     Text filled = Gbk("已填入推荐方案 ") + std::to_string(index + 1) + "/" +
                   std::to_string(suggestions_.size()) + Gbk("：页面编码、列表区域");
     if (!f.must_contain.empty() || !f.may_contain.empty() || !f.must_not_contain.empty())
         filled += Gbk("、网址筛选");
-    if (!f.url_key.empty()) filled += Gbk("、行结构");
+    if (!f.row_marker.empty()) filled += Gbk("、行结构");
     if (!f.dom.empty()) filled += Gbk("、补上域名");
     segments.push_back(filled);
     segments.push_back(Gbk("预览：保留 ") + std::to_string(plan.kept) + Gbk(" 个链接，前几个是：") + "\r\n");

@@ -87,7 +87,7 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
     BuildWindowControls();
 
     for (QWidget* field : std::initializer_list<QWidget*>{name_, url_, part_, must_contain_, may_contain_,
-                                                          must_not_contain_, dom_, url_key_}) {
+                                                          must_not_contain_, dom_, row_marker_}) {
         field->installEventFilter(this);
     }
     connect(submit_, &QPushButton::clicked, this, &PlanEditorWidget::SubmitPlan);
@@ -138,10 +138,10 @@ void PlanEditorWidget::BuildAdvancedPage(QWidget* page) {
 
 void PlanEditorWidget::BuildWindowControls() {
     // The row-structure pair lies over the tab control and shows with either page.
-    url_key_i_ = Place(new QComboBox(this), "框_行结构值", 70, 227, 84, 20);
-    url_key_i_->addItem(QStringLiteral("必须包含"), 1);
-    url_key_i_->addItem(QStringLiteral("不能包含"), -1);
-    url_key_ = Place(new QLineEdit(this), "框_行结构", 158, 227, 178, 20);
+    row_marker_mode_ = Place(new QComboBox(this), "框_行结构值", 70, 227, 84, 20);
+    row_marker_mode_->addItem(QStringLiteral("必须包含"), 1);
+    row_marker_mode_->addItem(QStringLiteral("不能包含"), -1);
+    row_marker_ = Place(new QLineEdit(this), "框_行结构", 158, 227, 178, 20);
 
     status_ = Place(PlainBox(this), "状态输出", 4, 296, 436, 270);
     source_ = Place(PlainBox(this), "源码编辑框", 445, 4, 411, 372);
@@ -219,8 +219,8 @@ void PlanEditorWidget::WriteForm(const PlanForm& form) {
     position_->setText(ToQString(form.position));
     ua_->setPlainText(ToBoxText(form.ua));
     post_->setPlainText(ToBoxText(form.post));
-    url_key_->setText(ToQString(form.url_key));
-    url_key_i_->setCurrentIndex(form.url_key_i == -1 ? 1 : 0);
+    row_marker_->setText(ToQString(form.row_marker));
+    row_marker_mode_->setCurrentIndex(form.row_marker_mode == -1 ? 1 : 0);
 }
 
 PlanForm PlanEditorWidget::ReadForm() const {
@@ -235,8 +235,8 @@ PlanForm PlanEditorWidget::ReadForm() const {
     form.ua = FromBoxText(ua_->toPlainText());
     form.post = FromBoxText(post_->toPlainText());
     form.dom = FromQString(dom_->text());
-    form.url_key = FromQString(url_key_->text());
-    form.url_key_i = url_key_i_->currentIndex() == 0 ? 1 : -1;
+    form.row_marker = FromQString(row_marker_->text());
+    form.row_marker_mode = row_marker_mode_->currentIndex() == 0 ? 1 : -1;
     form.position = FromQString(position_->text());
     return form;
 }

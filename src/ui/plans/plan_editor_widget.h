@@ -116,8 +116,8 @@ class PlanEditorWidget : public QWidget {
     QLineEdit* dom_ = nullptr;
     QPlainTextEdit* ua_ = nullptr;
     QPlainTextEdit* post_ = nullptr;
-    QComboBox* url_key_i_ = nullptr;
-    QLineEdit* url_key_ = nullptr;
+    QComboBox* row_marker_mode_ = nullptr;
+    QLineEdit* row_marker_ = nullptr;
     QPlainTextEdit* status_ = nullptr;
     QPlainTextEdit* source_ = nullptr;
     QTreeWidget* test_list_ = nullptr;
