@@ -30,7 +30,7 @@ PlanForm PlanFormOf(const PlanRecord& plan, int position) {
     form.must_contain = plan.inck;
     form.may_contain = WordsAsTyped(plan.inc1);
     form.must_not_contain = WordsAsTyped(plan.inc0);
-    form.dom = plan.dom;
+    form.link_prefix = plan.dom;
     form.position = std::to_string(position);
     form.ua = plan.ua;
     form.post = plan.post;
@@ -59,7 +59,7 @@ PlanValues PlanValuesOf(const PlanForm& form) {
     values.part = form.part;
     values.inc1 = form.may_contain;
     values.inc0 = form.must_not_contain;
-    values.dom = form.dom;
+    values.dom = form.link_prefix;
     values.url_key = form.row_marker;
     values.url_key_i = form.row_marker_mode == -1 ? "-1" : "1";
     values.inck = form.must_contain;

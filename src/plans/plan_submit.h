@@ -20,7 +20,8 @@ struct PlanForm {
     Text must_contain;      // 框_必含 (stored as inck)
     Text may_contain;       // 框_包含, "$$"-joined as typed (stored as inc1)
     Text must_not_contain;  // 框_不包含, "$$"-joined as typed (stored as inc0)
-    Text ua, post, dom;
+    Text ua, post;
+    Text link_prefix;             // 框_dom, put before relative links (stored as dom)
     Text row_marker;              // 框_行结构 (stored as url_key)
     int32_t row_marker_mode = 1;  // 框_行结构值: 1 必须包含, -1 不能包含 (stored as url_key_i)
     Text position = "0";          // 框_当前方案: "0" for a new plan, else the plan's list position

@@ -412,16 +412,16 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int co
         plan.form.part = area->start + "[*]" + area->end;
         // The prefix that the list's own links need; the most common one when they differ.
         std::unordered_map<Text, size_t> prefixes;
-        Text dom;
-        size_t dom_votes = 0;
+        Text prefix;
+        size_t prefix_votes = 0;
         for (const std::string_view link : own) {
             const size_t votes = ++prefixes[PrefixForLink(link, base)];
-            if (votes > dom_votes) {
-                dom_votes = votes;
-                dom = PrefixForLink(link, base);
+            if (votes > prefix_votes) {
+                prefix_votes = votes;
+                prefix = PrefixForLink(link, base);
             }
         }
-        plan.form.dom = dom;
+        plan.form.link_prefix = prefix;
         ChooseFilters(TextBetween(page, area->start, area->end), own, plan.form);
         const double score = RunSuggestedPlan(page, own, plan) * s.score / std::max(1.0, s.group->weight);
         built.push_back({std::move(plan), score});

@@ -166,7 +166,7 @@ class Run {
         if (first.find("./") != std::string_view::npos) {
             Message(T().no_prefix);
         } else if (!first.starts_with("http")) {
-            Emit(TextEvent(PlanTestEvent::kDom, ProposedPrefix(in_.url, first)));
+            Emit(TextEvent(PlanTestEvent::kLinkPrefix, ProposedPrefix(in_.url, first)));
         }
     }
 
@@ -278,9 +278,9 @@ std::optional<int> PlanTestResult::Encoding() const {
     return std::nullopt;
 }
 
-std::optional<Text> PlanTestResult::Dom() const {
+std::optional<Text> PlanTestResult::LinkPrefix() const {
     for (const PlanTestEvent& event : events) {
-        if (event.kind == PlanTestEvent::kDom) return event.text;
+        if (event.kind == PlanTestEvent::kLinkPrefix) return event.text;
     }
     return std::nullopt;
 }

@@ -76,12 +76,12 @@ struct PlanTestSection {
 // One thing the tester produced, in the order it produced it.
 struct PlanTestEvent {
     enum Kind {
-        kReport,    // text: one report line, without its CR LF
-        kSection,   // section: appended to the source box
-        kRow,       // row: added to the test list
-        kMessage,   // text: a message box shown at this point (before the report)
-        kEncoding,  // code_index: 框_编码 set by auto-detection, 1 GBK or 2 Utf-8
-        kDom,       // text: the link prefix proposed for 框_dom
+        kReport,      // text: one report line, without its CR LF
+        kSection,     // section: appended to the source box
+        kRow,         // row: added to the test list
+        kMessage,     // text: a message box shown at this point (before the report)
+        kEncoding,    // code_index: 框_编码 set by auto-detection, 1 GBK or 2 Utf-8
+        kLinkPrefix,  // text: the link prefix proposed for 框_dom
     };
     Kind kind = kReport;
     Text text;
@@ -106,8 +106,8 @@ struct PlanTestResult {
     std::vector<Text> Messages() const;
     // The encoding index auto-detection chose, if it ran.
     std::optional<int> Encoding() const;
-    // The proposed 框_dom, if any.
-    std::optional<Text> Dom() const;
+    // The link prefix proposed for 框_dom, if any.
+    std::optional<Text> LinkPrefix() const;
 };
 
 // Runs one test of the plan in `input` with the button `mode` (1, 2 or 3; any other is taken as 3).

@@ -72,7 +72,7 @@ PlanRecord RecordOf(const PlanForm& form) {
     r.inc0 = ReplaceAll(form.must_not_contain, "$$", "|");
     r.url_key = form.row_marker;
     r.url_key_i = form.row_marker_mode;
-    r.dom = form.dom;
+    r.dom = form.link_prefix;
     return r;
 }
 

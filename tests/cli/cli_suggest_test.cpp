@@ -59,7 +59,7 @@ TEST_F(CliSuggestTest, PrintsEachCandidateAsTheSuggestionMadeIt) {
                            {"must", Utf8(c.form.must_contain)},
                            {"may", Utf8(c.form.may_contain)},
                            {"not", Utf8(c.form.must_not_contain)},
-                           {"prefix", Utf8(c.form.dom)},
+                           {"prefix", Utf8(c.form.link_prefix)},
                            {"row_key", Utf8(c.form.row_marker)},
                            {"row_value", 1},
                            {"kept", c.kept},

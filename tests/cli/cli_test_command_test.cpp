@@ -48,7 +48,7 @@ std::vector<json> ExpectedRecords(const PlanTestResult& result) {
                 records.push_back(
                     {{"event", "encoding"}, {"value", event.code_index == 1 ? "GBK" : "Utf-8"}});
                 break;
-            case PlanTestEvent::kDom:
+            case PlanTestEvent::kLinkPrefix:
                 records.push_back({{"event", "dom"}, {"value", Utf8(event.text)}});
                 break;
         }

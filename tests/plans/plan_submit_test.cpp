@@ -32,7 +32,7 @@ PlanForm FilledForm() {
     form.must_contain = "news";
     form.may_contain = "list$$index";
     form.must_not_contain = "ad$$tag";
-    form.dom = "http://127.0.0.1/";
+    form.link_prefix = "http://127.0.0.1/";
     form.post = "a=1\r\nb=2";
     form.row_marker = "<img";
     form.row_marker_mode = -1;
@@ -49,7 +49,7 @@ void ExpectSameFields(const PlanForm& a, const PlanForm& b) {
     EXPECT_EQ(a.must_not_contain, b.must_not_contain);
     EXPECT_EQ(a.ua, b.ua);
     EXPECT_EQ(a.post, b.post);
-    EXPECT_EQ(a.dom, b.dom);
+    EXPECT_EQ(a.link_prefix, b.link_prefix);
     EXPECT_EQ(a.row_marker, b.row_marker);
     EXPECT_EQ(a.row_marker_mode, b.row_marker_mode);
     EXPECT_EQ(a.position, b.position);
@@ -245,7 +245,7 @@ TEST_F(SubmitPlanTest, PlanChangedDuringAPassIsUsedFromTheNextPass) {
     form.name = "watched";
     form.url = server.Url("/old");
     form.part = "[*]";
-    form.must_contain = form.may_contain = form.must_not_contain = form.dom = form.row_marker = "";
+    form.must_contain = form.may_contain = form.must_not_contain = form.link_prefix = form.row_marker = "";
     ASSERT_EQ(SubmitPlan(form, 0, store_).status, SubmitOutcome::kSaved);
     ASSERT_EQ(store_.LoadPlans(), 1);
 

@@ -100,7 +100,7 @@ TEST_F(PlanSuggesterTest, FindsTheMainListWithStructuralMarkersAndPreviewsWhatMo
     EXPECT_EQ(best.form.code_index, kEncodingUtf8);
     EXPECT_EQ(best.form.position, "0");
     // Root-relative links get the scheme and host, so the recorded address is absolute and exact.
-    EXPECT_EQ(best.form.dom, server_.Url(""));
+    EXPECT_EQ(best.form.link_prefix, server_.Url(""));
     ASSERT_EQ(best.preview.size(), kPreviewItems);
     EXPECT_EQ(best.preview[0].title, items[0].title);
     EXPECT_EQ(best.preview[0].url, server_.Url(items[0].link));
@@ -183,7 +183,7 @@ TEST_F(PlanSuggesterTest, LinksRelativeToTheFolderGetTheFolderAsPrefix) {
     std::vector<Item> items = Items(1, 6, "./");
     const SuggestResult result = Suggest("/board/list/index.html", NewsPage(items));
     ASSERT_FALSE(result.candidates.empty()) << result.message;
-    EXPECT_EQ(result.candidates.front().form.dom, server_.Url("/board/list/"));
+    EXPECT_EQ(result.candidates.front().form.link_prefix, server_.Url("/board/list/"));
     EXPECT_EQ(result.candidates.front().preview[0].url, server_.Url("/board/list/./1001.html"));
 }
 

@@ -70,7 +70,7 @@ TEST_F(PlanTesterTest, ModeOneShowsOnlyThePageSection) {
               Gbk("\r\n>>>>>>>>>>>> 网页源码\r\n-------------------------------\r\n\r\n") +
                   "<p>a <b>b</b></p>\r\n\r\n");
     EXPECT_TRUE(result.Rows().empty());
-    EXPECT_FALSE(result.Dom().has_value());
+    EXPECT_FALSE(result.LinkPrefix().has_value());
 }
 
 TEST_F(PlanTesterTest, NothingReceivedEndsWithTheAccessReport) {
@@ -182,7 +182,7 @@ TEST_F(PlanTesterTest, AreaMarkersDecideBetweenWholePageCutAndFailure) {
             // The empty cut is still shown, and no prefix is proposed without a match.
             EXPECT_EQ(SectionTitles(result), (std::vector<Text>{Gbk("网页源码"), Gbk("区间信息截取")}));
             EXPECT_EQ(result.Sections()[1].text, "");
-            EXPECT_FALSE(result.Dom().has_value());
+            EXPECT_FALSE(result.LinkPrefix().has_value());
         }
     }
 }
@@ -342,7 +342,7 @@ TEST_F(PlanTesterTest, LinkPrefixIsProposedForANewPlanFromItsFirstLink) {
     struct Case {
         std::string label, first_link, url_path, position;
         bool scheme_less;
-        std::optional<std::string> dom;
+        std::optional<std::string> link_prefix;
         bool message;
     };
     const std::vector<Case> cases = {
@@ -372,13 +372,13 @@ TEST_F(PlanTesterTest, LinkPrefixIsProposedForANewPlanFromItsFirstLink) {
         input.must_not_contain = "1.html";
         const PlanTestResult result = Test(3, input);
         ASSERT_EQ(result.Sections()[0].text.empty(), false) << c.label;
-        EXPECT_EQ(result.Dom(), c.dom) << c.label;
+        EXPECT_EQ(result.LinkPrefix(), c.link_prefix) << c.label;
         EXPECT_EQ(result.Messages(),
                   c.message ? std::vector<Text>{Gbk("补上域名 字段，无法自动识别")} : std::vector<Text>{})
             << c.label;
         // The proposal and the message come last, after every report line.
-        if (c.dom || c.message) {
-            EXPECT_TRUE(result.events.back().kind == PlanTestEvent::kDom ||
+        if (c.link_prefix || c.message) {
+            EXPECT_TRUE(result.events.back().kind == PlanTestEvent::kLinkPrefix ||
                         result.events.back().kind == PlanTestEvent::kMessage)
                 << c.label;
         }
@@ -425,11 +425,11 @@ TEST_F(PlanTesterTest, EventsComeInTheOrderTheTesterProducesThem) {
     using K = PlanTestEvent::Kind;
     std::vector<K> kinds;
     for (const PlanTestEvent& event : result.events) kinds.push_back(event.kind);
-    EXPECT_EQ(kinds,
-              (std::vector<K>{K::kEncoding, K::kSection, K::kReport, K::kReport, K::kReport, K::kSection,
-                              K::kRow, K::kRow, K::kReport, K::kReport, K::kSection, K::kSection, K::kDom}));
+    EXPECT_EQ(kinds, (std::vector<K>{K::kEncoding, K::kSection, K::kReport, K::kReport, K::kReport,
+                                     K::kSection, K::kRow, K::kRow, K::kReport, K::kReport, K::kSection,
+                                     K::kSection, K::kLinkPrefix}));
     EXPECT_EQ(result.Encoding(), 2);
-    EXPECT_EQ(result.Dom(), "http://127.0.0.1:" + std::to_string(server_.port()));
+    EXPECT_EQ(result.LinkPrefix(), "http://127.0.0.1:" + std::to_string(server_.port()));
 
     // Streamed, the same events reach the sink in the same order and the result keeps none.
     std::vector<K> streamed;

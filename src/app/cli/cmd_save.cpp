@@ -26,7 +26,7 @@ PlanForm FormOf(const SaveOptions& options) {
     form.must_contain = values.inck;
     form.may_contain = values.inc1;
     form.must_not_contain = values.inc0;
-    form.dom = values.dom;
+    form.link_prefix = values.dom;
     form.post = values.post;
     form.row_marker = values.url_key;
     form.ua = HeaderText(options.headers, options.default_headers);

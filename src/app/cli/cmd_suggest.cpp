@@ -22,7 +22,7 @@ void EmitCandidate(size_t rank, const PlanSuggestion& plan) {
               {"must", ToUtf8(f.must_contain)},
               {"may", ToUtf8(f.may_contain)},
               {"not", ToUtf8(f.must_not_contain)},
-              {"prefix", ToUtf8(f.dom)},
+              {"prefix", ToUtf8(f.link_prefix)},
               {"row_key", ToUtf8(f.row_marker)},
               {"row_value", f.row_marker_mode == -1 ? -1 : 1},
               {"kept", plan.kept},
@@ -41,7 +41,7 @@ void PrintCandidate(size_t rank, const PlanSuggestion& plan) {
     field("--must", f.must_contain);
     field("--may", f.may_contain);
     field("--not", f.must_not_contain);
-    field("--prefix", f.dom);
+    field("--prefix", f.link_prefix);
     field("--row-key", f.row_marker);
     if (!f.row_marker.empty()) text += "  --row-value " + std::to_string(f.row_marker_mode) + "\n";
     text += "  keeps " + std::to_string(plan.kept) + " links, first:\n";
@@ -62,7 +62,7 @@ int SaveCandidate(const SuggestOptions& options, const PlanForm& form) {
     save.values.inck = form.must_contain;
     save.values.inc1 = form.may_contain;
     save.values.inc0 = form.must_not_contain;
-    save.values.dom = form.dom;
+    save.values.dom = form.link_prefix;
     save.values.post = options.post;
     save.values.url_key = form.row_marker;
     save.headers = options.headers;

@@ -35,7 +35,7 @@ void EmitJsonRecord(const PlanTestEvent& event) {
         case PlanTestEvent::kEncoding:
             EmitJson({{"event", "encoding"}, {"value", EncodingName(event.code_index)}});
             break;
-        case PlanTestEvent::kDom:
+        case PlanTestEvent::kLinkPrefix:
             EmitJson({{"event", "dom"}, {"value", ToUtf8(event.text)}});
             break;
     }
@@ -62,7 +62,7 @@ void EmitTextLine(const PlanTestEvent& event, std::vector<Text>& report) {
         case PlanTestEvent::kEncoding:
             EmitLine(std::string("encoding: ") + EncodingName(event.code_index));
             break;
-        case PlanTestEvent::kDom:
+        case PlanTestEvent::kLinkPrefix:
             EmitLine("dom: " + ToUtf8(event.text));
             break;
     }

@@ -83,7 +83,7 @@ void PlanEditorWidget::ApplySuggestion(size_t index) {
     must_contain_->setText(ToQString(f.must_contain));
     may_contain_->setText(ToQString(f.may_contain));
     must_not_contain_->setText(ToQString(f.must_not_contain));
-    dom_->setText(ToQString(f.dom));
+    link_prefix_->setText(ToQString(f.link_prefix));
     row_marker_->setText(ToQString(f.row_marker));
     row_marker_mode_->setCurrentIndex(f.row_marker_mode == -1 ? 1 : 0);
 
@@ -93,7 +93,7 @@ void PlanEditorWidget::ApplySuggestion(size_t index) {
     if (!f.must_contain.empty() || !f.may_contain.empty() || !f.must_not_contain.empty())
         filled += Gbk("、网址筛选");
     if (!f.row_marker.empty()) filled += Gbk("、行结构");
-    if (!f.dom.empty()) filled += Gbk("、补上域名");
+    if (!f.link_prefix.empty()) filled += Gbk("、补上域名");
     segments.push_back(filled);
     segments.push_back(Gbk("预览：保留 ") + std::to_string(plan.kept) + Gbk(" 个链接，前几个是：") + "\r\n");
     for (const SuggestPreviewItem& item : plan.preview)

@@ -87,8 +87,8 @@ void PlanEditorWidget::ShowTestResult(const PlanTestResult& result) {
             case PlanTestEvent::kEncoding:
                 code_->setCurrentIndex(event.code_index);
                 break;
-            case PlanTestEvent::kDom:
-                dom_->setText(ToQString(event.text));
+            case PlanTestEvent::kLinkPrefix:
+                link_prefix_->setText(ToQString(event.text));
                 break;
         }
     }

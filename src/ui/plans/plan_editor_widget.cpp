@@ -87,7 +87,7 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
     BuildWindowControls();
 
     for (QWidget* field : std::initializer_list<QWidget*>{name_, url_, part_, must_contain_, may_contain_,
-                                                          must_not_contain_, dom_, row_marker_}) {
+                                                          must_not_contain_, link_prefix_, row_marker_}) {
         field->installEventFilter(this);
     }
     connect(submit_, &QPushButton::clicked, this, &PlanEditorWidget::SubmitPlan);
@@ -117,7 +117,7 @@ void PlanEditorWidget::BuildBasicPage(QWidget* page) {
     position_ = Place(new QLineEdit(QStringLiteral("0"), page), "框_当前方案", 392, 212, 28, 20);
     position_->hide();  // only the editor itself reads it
     submit_ = Place(new QPushButton(QStringLiteral("提 交"), page), "提交按钮", 339, 230, 84, 35);
-    dom_ = Place(new QLineEdit(page), "框_dom", 65, 253, 267, 20);
+    link_prefix_ = Place(new QLineEdit(page), "框_dom", 65, 253, 267, 20);
 
     // The test buttons sit on the right end of their fields, so they come after them.
     test_page_ =
@@ -215,7 +215,7 @@ void PlanEditorWidget::WriteForm(const PlanForm& form) {
     must_contain_->setText(ToQString(form.must_contain));
     may_contain_->setText(ToQString(form.may_contain));
     must_not_contain_->setText(ToQString(form.must_not_contain));
-    dom_->setText(ToQString(form.dom));
+    link_prefix_->setText(ToQString(form.link_prefix));
     position_->setText(ToQString(form.position));
     ua_->setPlainText(ToBoxText(form.ua));
     post_->setPlainText(ToBoxText(form.post));
@@ -234,7 +234,7 @@ PlanForm PlanEditorWidget::ReadForm() const {
     form.must_not_contain = FromQString(must_not_contain_->text());
     form.ua = FromBoxText(ua_->toPlainText());
     form.post = FromBoxText(post_->toPlainText());
-    form.dom = FromQString(dom_->text());
+    form.link_prefix = FromQString(link_prefix_->text());
     form.row_marker = FromQString(row_marker_->text());
     form.row_marker_mode = row_marker_mode_->currentIndex() == 0 ? 1 : -1;
     form.position = FromQString(position_->text());

@@ -113,7 +113,7 @@ class PlanEditorWidget : public QWidget {
     QLineEdit* must_not_contain_ = nullptr;
     QLineEdit* position_ = nullptr;
     QPushButton* submit_ = nullptr;
-    QLineEdit* dom_ = nullptr;
+    QLineEdit* link_prefix_ = nullptr;
     QPlainTextEdit* ua_ = nullptr;
     QPlainTextEdit* post_ = nullptr;
     QComboBox* row_marker_mode_ = nullptr;

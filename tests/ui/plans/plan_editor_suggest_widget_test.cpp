@@ -86,7 +86,7 @@ TEST_F(PlanEditorSuggestTest, TheBestProposalFillsTheFieldsAndTheOthersCanReplac
     EXPECT_EQ(Field<QLineEdit>("框_名")->text(), Q("通知公告"));
     EXPECT_EQ(Field<QComboBox>("框_编码")->currentIndex(), kEncodingUtf8);
     EXPECT_EQ(Field<QPlainTextEdit>("框_区域规则")->toPlainText(), ToQString(best.part));
-    EXPECT_EQ(Field<QLineEdit>("框_dom")->text(), ToQString(best.dom));
+    EXPECT_EQ(Field<QLineEdit>("框_dom")->text(), ToQString(best.link_prefix));
     EXPECT_EQ(Field<QLineEdit>("框_包含")->text(), ToQString(best.may_contain));
     // The address stays as typed, and the status box says what was filled and what the plan keeps.
     EXPECT_EQ(Field<QLineEdit>("框_url")->text(), Q(server_.Url("/notices/index.html")));
