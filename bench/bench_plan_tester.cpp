@@ -49,7 +49,7 @@ marl::test::PageServer& Site() {
 marl::PlanTestInput Input(const std::string& path) {
     marl::PlanTestInput input;
     input.url = Site().Url(path);
-    input.part = "<ul class=\"news\">[*]</ul>";
+    input.area = "<ul class=\"news\">[*]</ul>";
     input.may_contain = "news";
     input.must_not_contain = "index$$list";
     input.row_marker = "<img";
@@ -75,7 +75,7 @@ BENCHMARK(BM_PlanTestListPage)->Unit(benchmark::kMillisecond)->UseRealTime();
 // As the window runs it: the views get at most 1 MB of text per section and 10,000 rows.
 void BM_PlanTestHostilePageWindow(benchmark::State& state) {
     marl::PlanTestInput input = Input("/hostile");
-    input.part = "[*]";
+    input.area = "[*]";
     for (auto _ : state) {
         const marl::PlanTestResult result = marl::RunPlanTest(2, input);
         benchmark::DoNotOptimize(result.events.size());
@@ -87,7 +87,7 @@ BENCHMARK(BM_PlanTestHostilePageWindow)->Unit(benchmark::kMillisecond)->UseRealT
 // As marltips-cli runs it: no bounds, every event handed on at once and dropped.
 void BM_PlanTestHostilePageStreamed(benchmark::State& state) {
     marl::PlanTestInput input = Input("/hostile");
-    input.part = "[*]";
+    input.area = "[*]";
     marl::PlanTestOptions options;
     options.max_section_bytes = 0;
     options.max_rows = 0;

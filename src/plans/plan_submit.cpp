@@ -15,7 +15,7 @@ Text WordsAsTyped(const Text& loaded) { return ReplaceCharacter(loaded, '|', "$$
 
 PlanForm NewPlanForm() {
     PlanForm form;
-    form.part = "[*]";
+    form.area = "[*]";
     form.ua = DefaultHeaderBlock();
     return form;
 }
@@ -26,7 +26,7 @@ PlanForm PlanFormOf(const PlanRecord& plan, int position) {
     form.code_index = code >= kEncodingAuto && code <= kEncodingUtf8 ? code : kEncodingAuto;
     form.name = plan.name;
     form.url = plan.url;
-    form.part = plan.part;
+    form.area = plan.part;
     form.must_contain = plan.inck;
     form.may_contain = WordsAsTyped(plan.inc1);
     form.must_not_contain = WordsAsTyped(plan.inc0);
@@ -56,7 +56,7 @@ PlanValues PlanValuesOf(const PlanForm& form) {
     values.code = std::to_string(form.code_index);
     values.ua = form.ua;
     values.post = form.post;
-    values.part = form.part;
+    values.part = form.area;
     values.inc1 = form.may_contain;
     values.inc0 = form.must_not_contain;
     values.dom = form.link_prefix;
@@ -84,7 +84,7 @@ PlanTestInput PlanTestInputOf(const PlanForm& form) {
     PlanTestInput input;
     input.code_index = form.code_index;
     input.url = form.url;
-    input.part = form.part;
+    input.area = form.area;
     input.post = form.post;
     input.ua = form.ua;
     input.must_contain = form.must_contain;

@@ -16,7 +16,8 @@ enum PlanEncodingIndex : int { kEncodingAuto = 0, kEncodingGbk = 1, kEncodingUtf
 // marltips-cli both fill one of these and hand it to SubmitPlan, so they save the same values.
 struct PlanForm {
     int code_index = kEncodingAuto;  // 框_编码
-    Text name, url, part;
+    Text name, url;
+    Text area;              // 框_区域规则: "start[*]end" (stored as part)
     Text must_contain;      // 框_必含 (stored as inck)
     Text may_contain;       // 框_包含, "$$"-joined as typed (stored as inc1)
     Text must_not_contain;  // 框_不包含, "$$"-joined as typed (stored as inc0)

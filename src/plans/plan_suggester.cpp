@@ -409,7 +409,7 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int co
         plan.form.code_index = code_index;
         plan.form.name = name;
         plan.form.url = url;
-        plan.form.part = area->start + "[*]" + area->end;
+        plan.form.area = area->start + "[*]" + area->end;
         // The prefix that the list's own links need; the most common one when they differ.
         std::unordered_map<Text, size_t> prefixes;
         Text prefix;

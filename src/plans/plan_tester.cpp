@@ -117,7 +117,7 @@ class Run {
         if (status != 0 && (status < 200 || status > 299)) Report(HttpStatusLine(status));
         if (page.empty() || mode_ == kTestSource) return;
 
-        const Text area = ">>>|" + in_.part + "|<<<";
+        const Text area = ">>>|" + in_.area + "|<<<";
         const Text start = TextBetween(area, ">>>|", "[*]");
         const Text end = TextBetween(area, "[*]", "|<<<");
         Text cut;

@@ -25,7 +25,7 @@ enum PlanTestMode : int { kTestSource = 1, kTestArea = 2, kTestFiltered = 3 };
 struct PlanTestInput {
     int code_index = 0;           // 框_编码: 0 自动识别, 1 GBK, 2 Utf-8
     Text url;                     // 框_url
-    Text part;                    // 框_区域规则: "start[*]end"
+    Text area;                    // 框_区域规则: "start[*]end"
     Text post;                    // 框_Post: POST when not empty
     Text ua;                      // 框_ua: the request header block
     Text must_contain;            // 框_必含: the must-contain word

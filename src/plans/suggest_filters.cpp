@@ -65,8 +65,8 @@ Text AsFilterWord(std::string_view word) {
 
 PlanRecord RecordOf(const PlanForm& form) {
     PlanRecord r;
-    r.area_start = AreaStartOf(form.part);
-    r.area_end = AreaEndOf(form.part);
+    r.area_start = AreaStartOf(form.area);
+    r.area_end = AreaEndOf(form.area);
     r.inck = form.must_contain;
     r.inc1 = ReplaceAll(form.may_contain, "$$", "|");
     r.inc0 = ReplaceAll(form.must_not_contain, "$$", "|");

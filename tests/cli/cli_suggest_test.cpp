@@ -55,7 +55,7 @@ TEST_F(CliSuggestTest, PrintsEachCandidateAsTheSuggestionMadeIt) {
                            {"rank", i + 1},
                            {"name", Utf8(c.form.name)},
                            {"encoding", "utf-8"},
-                           {"area", Utf8(c.form.part)},
+                           {"area", Utf8(c.form.area)},
                            {"must", Utf8(c.form.must_contain)},
                            {"may", Utf8(c.form.may_contain)},
                            {"not", Utf8(c.form.must_not_contain)},

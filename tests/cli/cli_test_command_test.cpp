@@ -89,7 +89,7 @@ TEST_F(CliTestCommand, JsonRecordsMatchTheTesterRunOnTheSameValues) {
     auto input = [&url](auto&& fill) {
         PlanTestInput in;
         in.url = url;
-        in.part = "[*]";
+        in.area = "[*]";
         fill(in);
         return in;
     };
@@ -102,11 +102,11 @@ TEST_F(CliTestCommand, JsonRecordsMatchTheTesterRunOnTheSameValues) {
          {"--mode", "2", "--area", "<ul class=#引号news#引号>[*]</ul>", "--must", "x"},
          2,
          input([](PlanTestInput& in) {
-             in.part = Gbk("<ul class=#引号news#引号>[*]</ul>");
+             in.area = Gbk("<ul class=#引号news#引号>[*]</ul>");
              in.must_contain = "x";
          })},
         {"area not found", {"--area", "<ol>[*]</ol>"}, 3, input([](PlanTestInput& in) {
-             in.part = "<ol>[*]</ol>";
+             in.area = "<ol>[*]</ol>";
          })},
         {"mode 3 filters",
          {"--encoding", "gbk", "--may", "news$$list", "--not", "2", "--must", "news", "--row-key", "<img",

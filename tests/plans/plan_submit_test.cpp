@@ -28,7 +28,7 @@ PlanForm FilledForm() {
     form.code_index = kEncodingUtf8;
     form.name = Gbk("新闻 'quoted'");
     form.url = "http://127.0.0.1/list";
-    form.part = Gbk("<ul class=#引号news#引号>[*]</ul>");
+    form.area = Gbk("<ul class=#引号news#引号>[*]</ul>");
     form.must_contain = "news";
     form.may_contain = "list$$index";
     form.must_not_contain = "ad$$tag";
@@ -43,7 +43,7 @@ void ExpectSameFields(const PlanForm& a, const PlanForm& b) {
     EXPECT_EQ(a.code_index, b.code_index);
     EXPECT_EQ(a.name, b.name);
     EXPECT_EQ(a.url, b.url);
-    EXPECT_EQ(a.part, b.part);
+    EXPECT_EQ(a.area, b.area);
     EXPECT_EQ(a.must_contain, b.must_contain);
     EXPECT_EQ(a.may_contain, b.may_contain);
     EXPECT_EQ(a.must_not_contain, b.must_not_contain);
@@ -115,7 +115,7 @@ TEST(PlanFormTest, StoredPlanOpensWithWordsAsTypedAndKnownChoices) {
         EXPECT_EQ(form.row_marker_mode, c.shown_mode);
         EXPECT_EQ(form.may_contain, "list$$index");
         EXPECT_EQ(form.must_not_contain, "a$$$$b");
-        EXPECT_EQ(form.part, "x[*]y");
+        EXPECT_EQ(form.area, "x[*]y");
         EXPECT_EQ(form.position, "4");
     }
 }
@@ -244,7 +244,7 @@ TEST_F(SubmitPlanTest, PlanChangedDuringAPassIsUsedFromTheNextPass) {
     PlanForm form = FilledForm();
     form.name = "watched";
     form.url = server.Url("/old");
-    form.part = "[*]";
+    form.area = "[*]";
     form.must_contain = form.may_contain = form.must_not_contain = form.link_prefix = form.row_marker = "";
     ASSERT_EQ(SubmitPlan(form, 0, store_).status, SubmitOutcome::kSaved);
     ASSERT_EQ(store_.LoadPlans(), 1);

@@ -107,11 +107,11 @@ TEST_F(PlanSuggesterTest, FindsTheMainListWithStructuralMarkersAndPreviewsWhatMo
     EXPECT_EQ(best.preview[4].url, server_.Url(items[4].link));
     // The markers are tags: no title, date or count of today's page is in them.
     for (const Item& item : items) {
-        EXPECT_EQ(best.form.part.find(item.title), Text::npos);
-        EXPECT_EQ(best.form.part.find(item.date), Text::npos);
+        EXPECT_EQ(best.form.area.find(item.title), Text::npos);
+        EXPECT_EQ(best.form.area.find(item.date), Text::npos);
     }
-    EXPECT_NE(best.form.part.find("[*]"), Text::npos);
-    EXPECT_FALSE(std::any_of(best.form.part.begin(), best.form.part.end(),
+    EXPECT_NE(best.form.area.find("[*]"), Text::npos);
+    EXPECT_FALSE(std::any_of(best.form.area.begin(), best.form.area.end(),
                              [](char c) { return c >= '0' && c <= '9'; }));
     // Nothing in the proposals is saved anywhere: they are only values.
     EXPECT_LE(result.candidates.size(), kMaxSuggestions);
@@ -271,8 +271,8 @@ TEST_F(PlanSuggesterTest, AStartTagThatAlsoStandsEarlierIsNotTakenAlone) {
     const SuggestResult result = Suggest("/twice.html", page);
     ASSERT_FALSE(result.candidates.empty()) << result.message;
     EXPECT_EQ(result.candidates.front().links, LinksOf(items));
-    const Text area = TextBetween(CleanPageText(page), AreaStartOf(result.candidates.front().form.part),
-                                  AreaEndOf(result.candidates.front().form.part));
+    const Text area = TextBetween(CleanPageText(page), AreaStartOf(result.candidates.front().form.area),
+                                  AreaEndOf(result.candidates.front().form.area));
     EXPECT_NE(area.find(items[0].link), Text::npos);
     EXPECT_EQ(area.find("\"/x\""), Text::npos);
 }

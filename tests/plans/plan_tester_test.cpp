@@ -39,7 +39,7 @@ class PlanTesterTest : public ::testing::Test {
         PlanTestInput input;
         input.url = server_.Url(path);
         input.code_index = 2;
-        input.part = "[*]";
+        input.area = "[*]";
         return input;
     }
 
@@ -124,7 +124,7 @@ TEST_F(PlanTesterTest, ResponseThatIsNotTwoHundredSaysItsStatus) {
 
 TEST_F(PlanTesterTest, ModeTwoCutsTheAreaAndListsEveryLinkInPageOrder) {
     PlanTestInput input = Plan("/news/index.html", kListPage);
-    input.part = Gbk("<ul class=#引号news#引号>[*]</ul>");
+    input.area = Gbk("<ul class=#引号news#引号>[*]</ul>");
     input.must_contain = "NOTHING";  // the filter fields play no part in mode 2
     input.must_not_contain = "news";
     const PlanTestResult result = Test(2, input);
@@ -150,7 +150,7 @@ TEST_F(PlanTesterTest, ModeTwoCutsTheAreaAndListsEveryLinkInPageOrder) {
 
 TEST_F(PlanTesterTest, AreaMarkersDecideBetweenWholePageCutAndFailure) {
     struct Case {
-        std::string part;
+        std::string area;
         std::vector<std::string> reports;  // after "网页源码：访问正常"
         size_t rows;
     };
@@ -172,12 +172,12 @@ TEST_F(PlanTesterTest, AreaMarkersDecideBetweenWholePageCutAndFailure) {
     };
     for (const Case& c : cases) {
         PlanTestInput input = Plan("/list", kListPage);
-        input.part = Gbk(c.part);
+        input.area = Gbk(c.area);
         const PlanTestResult result = Test(2, input);
         std::vector<Text> expected{Gbk("网页源码：访问正常")};
         for (const std::string& line : c.reports) expected.push_back(Gbk(line));
-        EXPECT_EQ(result.ReportLines(), expected) << c.part;
-        EXPECT_EQ(result.Rows().size(), c.rows) << c.part;
+        EXPECT_EQ(result.ReportLines(), expected) << c.area;
+        EXPECT_EQ(result.Rows().size(), c.rows) << c.area;
         if (c.rows == 0) {
             // The empty cut is still shown, and no prefix is proposed without a match.
             EXPECT_EQ(SectionTitles(result), (std::vector<Text>{Gbk("网页源码"), Gbk("区间信息截取")}));
@@ -329,7 +329,7 @@ TEST_F(PlanTesterTest, AutoDetectionPicksTheListEntryFromThePageDeclaration) {
     server_.SetPage("/gbk", Gbk("<head><meta charset=\"gbk\"></head><ul><li><a href=\"/n/1.html\">页面</a>"
                                 "</li></ul>"));
     gbk.code_index = 0;
-    gbk.part = "<ul>[*]</ul>";
+    gbk.area = "<ul>[*]</ul>";
     const PlanTestResult detected = Test(2, gbk);
     EXPECT_EQ(detected.Encoding(), 1);
     EXPECT_NE(detected.Sections()[0].text.find(Gbk("页面")), Text::npos);
@@ -419,7 +419,7 @@ TEST_F(PlanTesterTest, HugePageIsShownCutButSearchedWhole) {
 TEST_F(PlanTesterTest, EventsComeInTheOrderTheTesterProducesThem) {
     PlanTestInput input = Plan("/list", kListPage);
     input.code_index = 0;
-    input.part = "<ul class=\"news\">[*]</ul>";
+    input.area = "<ul class=\"news\">[*]</ul>";
     input.must_not_contain = "list";
     const PlanTestResult result = Test(3, input);
     using K = PlanTestEvent::Kind;

@@ -141,7 +141,7 @@ SetOutcome EvaluateSet(const std::vector<LabelledPage>& set, PageServer& server)
         o.message = Utf8Of(result.message);
         if (!result.candidates.empty()) {
             o.first = ScorePlan(result.candidates.front().links, page.labels);
-            o.area = Utf8Of(result.candidates.front().form.part);
+            o.area = Utf8Of(result.candidates.front().form.area);
         }
         for (const PlanSuggestion& c : result.candidates)
             o.any_right = o.any_right || ScorePlan(c.links, page.labels).right;

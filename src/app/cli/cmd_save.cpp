@@ -22,7 +22,7 @@ PlanForm FormOf(const SaveOptions& options) {
     const PlanValues& values = options.values;
     form.name = values.name;
     form.url = values.url;
-    form.part = values.part;
+    form.area = values.part;
     form.must_contain = values.inck;
     form.may_contain = values.inc1;
     form.must_not_contain = values.inc0;

@@ -18,7 +18,7 @@ void EmitCandidate(size_t rank, const PlanSuggestion& plan) {
               {"rank", rank},
               {"name", ToUtf8(f.name)},
               {"encoding", EncodingValue(f.code_index)},
-              {"area", ToUtf8(f.part)},
+              {"area", ToUtf8(f.area)},
               {"must", ToUtf8(f.must_contain)},
               {"may", ToUtf8(f.may_contain)},
               {"not", ToUtf8(f.must_not_contain)},
@@ -37,7 +37,7 @@ void PrintCandidate(size_t rank, const PlanSuggestion& plan) {
         if (!value.empty()) text += std::string("  ") + option + " " + ToUtf8(value) + "\n";
     };
     text += std::string("  --encoding ") + EncodingValue(f.code_index) + "\n";
-    field("--area", f.part);
+    field("--area", f.area);
     field("--must", f.must_contain);
     field("--may", f.may_contain);
     field("--not", f.must_not_contain);
@@ -58,7 +58,7 @@ int SaveCandidate(const SuggestOptions& options, const PlanForm& form) {
     save.encoding = EncodingValue(form.code_index);
     save.values.name = form.name;
     save.values.url = form.url;
-    save.values.part = form.part;
+    save.values.part = form.area;
     save.values.inck = form.must_contain;
     save.values.inc1 = form.may_contain;
     save.values.inc0 = form.must_not_contain;

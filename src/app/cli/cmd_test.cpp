@@ -75,7 +75,7 @@ int RunTest(const TestOptions& options) {
     PlanTestInput input;
     input.code_index = options.encoding == "gbk" ? 1 : options.encoding == "utf-8" ? 2 : 0;
     input.url = options.url;
-    input.part = options.area;
+    input.area = options.area;
     input.post = options.post;
     input.ua = HeaderText(options.headers, options.default_headers);
     input.must_contain = options.must;

@@ -18,7 +18,7 @@ PlanEditorWidget::~PlanEditorWidget() {
 }
 
 void PlanEditorWidget::ShowAreaMenu(const QPoint& at) {
-    std::unique_ptr<QMenu> menu(part_->createStandardContextMenu());
+    std::unique_ptr<QMenu> menu(area_->createStandardContextMenu());
     menu->addSeparator();
     QAction* suggest = menu->addAction(QStringLiteral("推荐方案（按列表网址分析页面）"));
     suggest->setEnabled(!suggesting_);
@@ -27,7 +27,7 @@ void PlanEditorWidget::ShowAreaMenu(const QPoint& at) {
         QAction* other = menu->addAction(QStringLiteral("改用推荐方案 %1").arg(i + 1));
         connect(other, &QAction::triggered, this, [this, i] { ApplySuggestion(i); });
     }
-    menu->exec(part_->mapToGlobal(at));
+    menu->exec(area_->mapToGlobal(at));
 }
 
 void PlanEditorWidget::SuggestPlans() {
@@ -79,7 +79,7 @@ void PlanEditorWidget::ApplySuggestion(size_t index) {
     // The address, headers, POST body and position stay as the user left them.
     if (name_->text().isEmpty()) name_->setText(ToQString(f.name));
     code_->setCurrentIndex(f.code_index);
-    part_->setPlainText(ToQString(f.part));
+    area_->setPlainText(ToQString(f.area));
     must_contain_->setText(ToQString(f.must_contain));
     may_contain_->setText(ToQString(f.may_contain));
     must_not_contain_->setText(ToQString(f.must_not_contain));

@@ -86,7 +86,7 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
     tabs_->setCurrentIndex(0);
     BuildWindowControls();
 
-    for (QWidget* field : std::initializer_list<QWidget*>{name_, url_, part_, must_contain_, may_contain_,
+    for (QWidget* field : std::initializer_list<QWidget*>{name_, url_, area_, must_contain_, may_contain_,
                                                           must_not_contain_, link_prefix_, row_marker_}) {
         field->installEventFilter(this);
     }
@@ -95,8 +95,8 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
     connect(test_area_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestArea); });
     connect(test_filter_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestFiltered); });
     connect(test_list_, &QTreeWidget::itemClicked, this, &PlanEditorWidget::ShowTestRow);
-    part_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(part_, &QPlainTextEdit::customContextMenuRequested, this, &PlanEditorWidget::ShowAreaMenu);
+    area_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(area_, &QPlainTextEdit::customContextMenuRequested, this, &PlanEditorWidget::ShowAreaMenu);
 }
 
 void PlanEditorWidget::BuildBasicPage(QWidget* page) {
@@ -110,7 +110,7 @@ void PlanEditorWidget::BuildBasicPage(QWidget* page) {
     code_ = Place(new QComboBox(page), "框_编码", 285, 24, 108, 20);
     code_->addItems({QStringLiteral("自动识别"), QStringLiteral("GBK"), QStringLiteral("Utf-8")});
     url_ = Place(new QLineEdit(page), "框_url", 65, 59, 360, 22);
-    part_ = Place(PlainBox(page), "框_区域规则", 64, 93, 360, 39);
+    area_ = Place(PlainBox(page), "框_区域规则", 64, 93, 360, 39);
     must_contain_ = Place(new QLineEdit(page), "框_必含", 140, 146, 284, 20);
     may_contain_ = Place(new QLineEdit(page), "框_包含", 140, 169, 284, 20);
     must_not_contain_ = Place(new QLineEdit(page), "框_不包含", 140, 192, 284, 20);
@@ -211,7 +211,7 @@ void PlanEditorWidget::WriteForm(const PlanForm& form) {
     name_->setText(ToQString(form.name));
     code_->setCurrentIndex(form.code_index);
     url_->setText(ToQString(form.url));
-    part_->setPlainText(ToBoxText(form.part));
+    area_->setPlainText(ToBoxText(form.area));
     must_contain_->setText(ToQString(form.must_contain));
     may_contain_->setText(ToQString(form.may_contain));
     must_not_contain_->setText(ToQString(form.must_not_contain));
@@ -228,7 +228,7 @@ PlanForm PlanEditorWidget::ReadForm() const {
     form.code_index = code_->currentIndex();
     form.name = FromQString(name_->text());
     form.url = FromQString(url_->text());
-    form.part = FromBoxText(part_->toPlainText());
+    form.area = FromBoxText(area_->toPlainText());
     form.must_contain = FromQString(must_contain_->text());
     form.may_contain = FromQString(may_contain_->text());
     form.must_not_contain = FromQString(must_not_contain_->text());

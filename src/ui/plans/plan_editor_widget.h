@@ -107,7 +107,7 @@ class PlanEditorWidget : public QWidget {
     QLineEdit* name_ = nullptr;
     QComboBox* code_ = nullptr;
     QLineEdit* url_ = nullptr;
-    QPlainTextEdit* part_ = nullptr;
+    QPlainTextEdit* area_ = nullptr;
     QLineEdit* must_contain_ = nullptr;
     QLineEdit* may_contain_ = nullptr;
     QLineEdit* must_not_contain_ = nullptr;

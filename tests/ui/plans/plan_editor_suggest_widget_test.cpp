@@ -85,7 +85,7 @@ TEST_F(PlanEditorSuggestTest, TheBestProposalFillsTheFieldsAndTheOthersCanReplac
     const PlanForm& best = expected.candidates[0].form;
     EXPECT_EQ(Field<QLineEdit>("框_名")->text(), Q("通知公告"));
     EXPECT_EQ(Field<QComboBox>("框_编码")->currentIndex(), kEncodingUtf8);
-    EXPECT_EQ(Field<QPlainTextEdit>("框_区域规则")->toPlainText(), ToQString(best.part));
+    EXPECT_EQ(Field<QPlainTextEdit>("框_区域规则")->toPlainText(), ToQString(best.area));
     EXPECT_EQ(Field<QLineEdit>("框_dom")->text(), ToQString(best.link_prefix));
     EXPECT_EQ(Field<QLineEdit>("框_包含")->text(), ToQString(best.may_contain));
     // The address stays as typed, and the status box says what was filled and what the plan keeps.
@@ -100,7 +100,7 @@ TEST_F(PlanEditorSuggestTest, TheBestProposalFillsTheFieldsAndTheOthersCanReplac
 
     editor_->ApplySuggestion(1);
     EXPECT_EQ(Field<QPlainTextEdit>("框_区域规则")->toPlainText(),
-              ToQString(expected.candidates[1].form.part));
+              ToQString(expected.candidates[1].form.area));
     EXPECT_TRUE(Field<QPlainTextEdit>("状态输出")->toPlainText().contains(Q("推荐方案 2/")));
     EXPECT_EQ(plans_.Get()->size(), 0);
 }
