@@ -53,7 +53,7 @@ marl::PlanTestInput Input(const std::string& path) {
     input.may_contain = "news";
     input.must_not_contain = "index$$list";
     input.row_marker = "<img";
-    input.row_marker_mode = -1;
+    input.row_marker_mode = marl::RowMarkerMode::kMustNotContain;
     return input;
 }
 
@@ -66,7 +66,7 @@ void SetPeakMemory(benchmark::State& state) {
 void BM_PlanTestListPage(benchmark::State& state) {
     const marl::PlanTestInput input = Input("/list");
     for (auto _ : state) {
-        const marl::PlanTestResult result = marl::RunPlanTest(3, input);
+        const marl::PlanTestResult result = marl::RunPlanTest(marl::PlanTestMode::kFiltered, input);
         benchmark::DoNotOptimize(result.events.size());
     }
 }
@@ -77,7 +77,7 @@ void BM_PlanTestHostilePageWindow(benchmark::State& state) {
     marl::PlanTestInput input = Input("/hostile");
     input.area = "[*]";
     for (auto _ : state) {
-        const marl::PlanTestResult result = marl::RunPlanTest(2, input);
+        const marl::PlanTestResult result = marl::RunPlanTest(marl::PlanTestMode::kArea, input);
         benchmark::DoNotOptimize(result.events.size());
     }
     SetPeakMemory(state);
@@ -94,7 +94,7 @@ void BM_PlanTestHostilePageStreamed(benchmark::State& state) {
     size_t events = 0;
     options.on_event = [&events](const marl::PlanTestEvent&) { ++events; };
     for (auto _ : state) {
-        benchmark::DoNotOptimize(marl::RunPlanTest(2, input, options).refused);
+        benchmark::DoNotOptimize(marl::RunPlanTest(marl::PlanTestMode::kArea, input, options).refused);
     }
     state.counters["events"] = static_cast<double>(events) / static_cast<double>(state.iterations());
     SetPeakMemory(state);

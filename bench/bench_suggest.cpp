@@ -54,7 +54,8 @@ void BM_SuggestPlans_1MB(benchmark::State& state) {
     const marl::Text page = marl::CleanPageText(NewsPage());
     size_t kept = 0;
     for (auto _ : state) {
-        const marl::SuggestResult result = marl::SuggestPlansForPage(page, "http://news.example/list/", 2);
+        const marl::SuggestResult result =
+            marl::SuggestPlansForPage(page, "http://news.example/list/", marl::PlanEncoding::kUtf8);
         kept = result.candidates.empty() ? 0 : result.candidates.front().kept;
         benchmark::DoNotOptimize(kept);
     }
@@ -67,7 +68,9 @@ BENCHMARK(BM_SuggestPlans_1MB)->Unit(benchmark::kMillisecond);
 void BM_SuggestPlans_Hostile1MB(benchmark::State& state) {
     const marl::Text page = HostilePage();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(marl::SuggestPlansForPage(page, "http://a.example/", 2).candidates.size());
+        benchmark::DoNotOptimize(
+            marl::SuggestPlansForPage(page, "http://a.example/", marl::PlanEncoding::kUtf8)
+                .candidates.size());
     }
 }
 BENCHMARK(BM_SuggestPlans_Hostile1MB)->Unit(benchmark::kMillisecond);

@@ -11,6 +11,18 @@ namespace {
 // "|" of its own counts: a GBK character whose second byte is 0x7C (東, 億) stays that character.
 Text WordsAsTyped(const Text& loaded) { return ReplaceCharacter(loaded, '|', "$$"); }
 
+// The list entry of a stored encoding; one the list cannot show is 自动识别.
+PlanEncoding EncodingOfCode(const Text& code) {
+    switch (TextToInt(code)) {
+        case static_cast<int>(PlanEncoding::kGbk):
+            return PlanEncoding::kGbk;
+        case static_cast<int>(PlanEncoding::kUtf8):
+            return PlanEncoding::kUtf8;
+        default:
+            return PlanEncoding::kAuto;
+    }
+}
+
 }  // namespace
 
 PlanForm NewPlanForm() {
@@ -22,8 +34,7 @@ PlanForm NewPlanForm() {
 
 PlanForm PlanFormOf(const PlanRecord& plan, int position) {
     PlanForm form;
-    const int32_t code = TextToInt(plan.code);
-    form.code_index = code >= kEncodingAuto && code <= kEncodingUtf8 ? code : kEncodingAuto;
+    form.encoding = EncodingOfCode(plan.code);
     form.name = plan.name;
     form.url = plan.url;
     form.area = plan.part;
@@ -35,12 +46,13 @@ PlanForm PlanFormOf(const PlanRecord& plan, int position) {
     form.ua = plan.ua;
     form.post = plan.post;
     form.row_marker = plan.url_key;
-    form.row_marker_mode = plan.url_key_i == -1 ? -1 : 1;
+    form.row_marker_mode =
+        plan.url_key_i == -1 ? RowMarkerMode::kMustNotContain : RowMarkerMode::kMustContain;
     return form;
 }
 
 std::optional<Text> FailedSubmitCheck(const PlanForm& form) {
-    if (form.code_index == kEncodingAuto) return Gbk("请选择网站编码");
+    if (form.encoding == PlanEncoding::kAuto) return Gbk("请选择网站编码");
     if (form.name.empty()) return Gbk("名称不能空");
     if (form.url.empty()) return Gbk("列表网址不能空");
     // The address goes into the request's header lines, where a line break would start a header of
@@ -53,7 +65,7 @@ PlanValues PlanValuesOf(const PlanForm& form) {
     PlanValues values;
     values.name = form.name;
     values.url = form.url;
-    values.code = std::to_string(form.code_index);
+    values.code = std::to_string(static_cast<int>(form.encoding));
     values.ua = form.ua;
     values.post = form.post;
     values.part = form.area;
@@ -61,7 +73,7 @@ PlanValues PlanValuesOf(const PlanForm& form) {
     values.inc0 = form.must_not_contain;
     values.dom = form.link_prefix;
     values.url_key = form.row_marker;
-    values.url_key_i = form.row_marker_mode == -1 ? "-1" : "1";
+    values.url_key_i = form.row_marker_mode == RowMarkerMode::kMustNotContain ? "-1" : "1";
     values.inck = form.must_contain;
     return values;
 }
@@ -82,7 +94,7 @@ SubmitOutcome SubmitPlan(const PlanForm& form, int32_t plan_id, PlanStore& store
 
 PlanTestInput PlanTestInputOf(const PlanForm& form) {
     PlanTestInput input;
-    input.code_index = form.code_index;
+    input.encoding = form.encoding;
     input.url = form.url;
     input.area = form.area;
     input.post = form.post;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "plans/plan_field_choices.h"
 #include "plans/plan_tester.h"
 #include "store/plan_record.h"
 #include "store/plan_store.h"
@@ -9,23 +10,24 @@
 
 namespace marl {
 
-// The encoding list of the plan editor: its entries in order (0 is never stored).
-enum PlanEncodingIndex : int { kEncodingAuto = 0, kEncodingGbk = 1, kEncodingUtf8 = 2 };
-
 // What the plan editor's fields hold, as the user left them (GBK, nothing trimmed). The window and
 // marltips-cli both fill one of these and hand it to SubmitPlan, so they save the same values.
 struct PlanForm {
-    int code_index = kEncodingAuto;  // 框_编码
-    Text name, url;
+    // 框_编码 (stored as code)
+    PlanEncoding encoding = PlanEncoding::kAuto;
+    Text name;              // 框_名
+    Text url;               // 框_url
     Text area;              // 框_区域规则: "start[*]end" (stored as part)
     Text must_contain;      // 框_必含 (stored as inck)
     Text may_contain;       // 框_包含, "$$"-joined as typed (stored as inc1)
     Text must_not_contain;  // 框_不包含, "$$"-joined as typed (stored as inc0)
-    Text ua, post;
-    Text link_prefix;             // 框_dom, put before relative links (stored as dom)
-    Text row_marker;              // 框_行结构 (stored as url_key)
-    int32_t row_marker_mode = 1;  // 框_行结构值: 1 必须包含, -1 不能包含 (stored as url_key_i)
-    Text position = "0";          // 框_当前方案: "0" for a new plan, else the plan's list position
+    Text ua;                // 框_ua: the request header block
+    Text post;              // 框_Post
+    Text link_prefix;       // 框_dom, put before relative links (stored as dom)
+    Text row_marker;        // 框_行结构 (stored as url_key)
+    // 框_行结构值 (stored as url_key_i)
+    RowMarkerMode row_marker_mode = RowMarkerMode::kMustContain;
+    Text position = "0";  // 框_当前方案: "0" for a new plan, else the plan's list position
 };
 
 // The fields of a new plan: everything empty but the area "[*]", position "0", the default header

@@ -366,9 +366,9 @@ Text PrefixForLink(std::string_view link, const Text& page_url) {
     return before_query.substr(0, before_query.rfind('/') + 1);
 }
 
-SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int code_index) {
+SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEncoding encoding) {
     SuggestResult result;
-    result.code_index = code_index;
+    result.encoding = encoding;
     if (page.empty()) {
         result.message = Gbk("网页访问：请求不到数据！");
         return result;
@@ -406,7 +406,7 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int co
 
         PlanSuggestion plan;
         plan.form = NewPlanForm();
-        plan.form.code_index = code_index;
+        plan.form.encoding = encoding;
         plan.form.name = name;
         plan.form.url = url;
         plan.form.area = area->start + "[*]" + area->end;
@@ -444,18 +444,18 @@ SuggestResult SuggestPlans(const SuggestInput& input, const HttpLimits& limits) 
     try {
         const HttpMethod method = input.post.empty() ? HttpMethod::kGet : HttpMethod::kPost;
         std::string body = SendRequest(input.url, method, input.post, input.ua, limits);
-        int code_index = input.code_index;
+        PlanEncoding encoding = input.encoding;
         Text page;
-        if (code_index == kEncodingAuto) {
+        if (encoding == PlanEncoding::kAuto) {
             // As the tester does: read as UTF-8, then let the page's own declaration decide.
             page = PageText(std::string(body), false);
-            code_index = page.empty() || DetectPageEncoding(page) == PageEncoding::kUtf8 ? kEncodingUtf8
-                                                                                         : kEncodingGbk;
-            if (code_index == kEncodingGbk) page = PageText(std::move(body), true);
+            encoding = page.empty() || DetectPageEncoding(page) == PageEncoding::kUtf8 ? PlanEncoding::kUtf8
+                                                                                       : PlanEncoding::kGbk;
+            if (encoding == PlanEncoding::kGbk) page = PageText(std::move(body), true);
         } else {
-            page = PageText(std::move(body), code_index == kEncodingGbk);
+            page = PageText(std::move(body), encoding == PlanEncoding::kGbk);
         }
-        SuggestResult result = SuggestPlansForPage(page, input.url, code_index);
+        SuggestResult result = SuggestPlansForPage(page, input.url, encoding);
         // The plans ask for the page as it was asked for here.
         for (PlanSuggestion& plan : result.candidates) {
             plan.form.post = input.post;

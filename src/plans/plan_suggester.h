@@ -18,9 +18,9 @@ namespace marl {
 // What the user gives: the address and how to ask for it (GBK texts, as the editor's fields hold them).
 struct SuggestInput {
     Text url;
-    int code_index = kEncodingAuto;  // 0 自动识别 (decided from the page), 1 GBK, 2 Utf-8
-    Text post;                       // POST when not empty
-    Text ua;                         // the request header block
+    PlanEncoding encoding = PlanEncoding::kAuto;  // kAuto: decided from the page
+    Text post;                                    // POST when not empty
+    Text ua;                                      // the request header block
 };
 
 // One article as monitoring would record it: the title as plain text and the address with the prefix.
@@ -40,9 +40,9 @@ inline constexpr size_t kMaxSuggestions = 3;
 inline constexpr size_t kPreviewItems = 5;
 
 struct SuggestResult {
-    std::vector<PlanSuggestion> candidates;  // best first, at most kMaxSuggestions
-    Text message;                            // why there is none (GBK); empty when there are candidates
-    int code_index = kEncodingAuto;          // the encoding the page was read with (1 or 2)
+    std::vector<PlanSuggestion> candidates;       // best first, at most kMaxSuggestions
+    Text message;                                 // why there is none (GBK); empty when there are candidates
+    PlanEncoding encoding = PlanEncoding::kAuto;  // the encoding the page was read with (GBK or Utf-8)
 };
 
 // Fetches the page as the monitor does (FetchPage's request, decoding and clean-up; with 自动识别 the
@@ -50,8 +50,8 @@ struct SuggestResult {
 SuggestResult SuggestPlans(const SuggestInput& input, const HttpLimits& limits = {});
 
 // The same for a page already fetched and cleaned: `page` is the text FetchPage gave for `url` with
-// the encoding `code_index` (1 or 2).
-SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, int code_index);
+// `encoding` (GBK or Utf-8).
+SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEncoding encoding);
 
 // The prefix that makes `link`, as found on the page at `page_url`, absolute when put before it: empty
 // for a link with a scheme; the scheme and host for "/..." (the tester's prefix without its last "/");

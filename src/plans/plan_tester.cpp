@@ -15,10 +15,6 @@
 namespace marl {
 namespace {
 
-constexpr int kCodeAuto = 0;
-constexpr int kCodeGbk = 1;
-constexpr int kCodeUtf8 = 2;
-
 // The tester's own texts, converted to GBK once.
 struct Texts {
     Text bar_refused = Gbk("网址筛选词，不能用竖线 | ，请修正");
@@ -76,14 +72,15 @@ Text HttpStatusLine(int status) { return T().status_head + std::to_string(status
 
 class Run {
   public:
-    Run(int mode, const PlanTestInput& input, const PlanTestOptions& options, PlanTestResult& result)
-        : mode_(mode == kTestSource || mode == kTestArea ? mode : kTestFiltered),
+    Run(PlanTestMode mode, const PlanTestInput& input, const PlanTestOptions& options, PlanTestResult& result)
+        : mode_(mode == PlanTestMode::kSource || mode == PlanTestMode::kArea ? mode
+                                                                             : PlanTestMode::kFiltered),
           in_(input),
           options_(options),
           result_(result) {}
 
     void Go() {
-        const bool filtered = mode_ == kTestFiltered;
+        const bool filtered = mode_ == PlanTestMode::kFiltered;
         if (filtered && HasBar(in_.may_contain + in_.must_not_contain)) {
             Message(T().bar_refused);
             result_.refused = true;
@@ -96,26 +93,27 @@ class Run {
                                   in_.ua, options_.limits);
         const int status = response.status;
         Text page;
-        if (in_.code_index == kCodeAuto) {
+        if (in_.encoding == PlanEncoding::kAuto) {
             // 自动识别 reads the page as UTF-8 first; the page's own declaration then picks the list
             // entry, and a page that declares GBK is read again from its bytes in this same run.
             std::string body = response.body;
             page = PageText(std::move(response.body), false);
             if (!page.empty()) {
                 PlanTestEvent event = Event(PlanTestEvent::kEncoding);
-                event.code_index = DetectPageEncoding(page) == PageEncoding::kUtf8 ? kCodeUtf8 : kCodeGbk;
-                if (event.code_index == kCodeGbk) page = PageText(std::move(body), true);
+                event.encoding = DetectPageEncoding(page) == PageEncoding::kUtf8 ? PlanEncoding::kUtf8
+                                                                                 : PlanEncoding::kGbk;
+                if (event.encoding == PlanEncoding::kGbk) page = PageText(std::move(body), true);
                 Emit(std::move(event));
             }
         } else {
-            page = PageText(std::move(response.body), in_.code_index == kCodeGbk);
+            page = PageText(std::move(response.body), in_.encoding == PlanEncoding::kGbk);
         }
         Section(T().section_page, page);
         Report(page.empty() ? T().page_empty : T().page_ok);
         // The body of an error page is a page too, and its links would be listed: say why they may be
         // the wrong ones.
         if (status != 0 && (status < 200 || status > 299)) Report(HttpStatusLine(status));
-        if (page.empty() || mode_ == kTestSource) return;
+        if (page.empty() || mode_ == PlanTestMode::kSource) return;
 
         const Text area = ">>>|" + in_.area + "|<<<";
         const Text start = TextBetween(area, ">>>|", "[*]");
@@ -142,7 +140,9 @@ class Run {
                           ReplaceAll(in_.must_not_contain, "$$", "|"));
         size_t kept = 0;
         for (const LinkMatch& match : matches) {
-            if (filtered && !PassesRowStructure(match.row, in_.row_marker, in_.row_marker_mode)) continue;
+            if (filtered &&
+                !PassesRowStructure(match.row, in_.row_marker, static_cast<int32_t>(in_.row_marker_mode)))
+                continue;
             if (words && !words->Matches(match.link, options_.clipboard)) continue;
             if (filtered && !in_.must_contain.empty() &&
                 match.link.find(in_.must_contain) == std::string_view::npos)
@@ -198,7 +198,7 @@ class Run {
     }
     void Message(const Text& text) { Emit(TextEvent(PlanTestEvent::kMessage, text)); }
 
-    const int mode_;
+    const PlanTestMode mode_;
     const PlanTestInput& in_;
     const PlanTestOptions& options_;
     PlanTestResult& result_;
@@ -206,7 +206,7 @@ class Run {
 
 }  // namespace
 
-PlanTestResult RunPlanTest(int mode, const PlanTestInput& input, const PlanTestOptions& options) {
+PlanTestResult RunPlanTest(PlanTestMode mode, const PlanTestInput& input, const PlanTestOptions& options) {
     PlanTestResult result;
     Run run(mode, input, options, result);
     try {
@@ -271,9 +271,9 @@ std::vector<Text> PlanTestResult::Messages() const {
     return messages;
 }
 
-std::optional<int> PlanTestResult::Encoding() const {
+std::optional<PlanEncoding> PlanTestResult::Encoding() const {
     for (const PlanTestEvent& event : events) {
-        if (event.kind == PlanTestEvent::kEncoding) return event.code_index;
+        if (event.kind == PlanTestEvent::kEncoding) return event.encoding;
     }
     return std::nullopt;
 }

@@ -6,34 +6,37 @@
 #include <vector>
 
 #include "monitor/filter_matches.h"
+#include "plans/plan_field_choices.h"
 #include "text/text.h"
 #include "web/http_request.h"
 
 namespace marl {
 
 // Tries the plan that stands in the plan editor's fields, before it is saved: fetches the list page
-// with the monitor's fetcher, cuts the area, matches the links and (mode 3) applies the filters. It
+// with the monitor's fetcher, cuts the area, matches the links and (kFiltered) applies the filters. It
 // records nothing and never touches the database. The window and marltips-cli both run it and only
 // show what it reports.
 
-// The three test buttons: 1 shows the fetched page, 2 also cuts the area and lists every matched
-// link, 3 lists only the links that pass the row structure and the three filter words.
-enum PlanTestMode : int { kTestSource = 1, kTestArea = 2, kTestFiltered = 3 };
+// The three test buttons, marltips-cli's --mode 1, 2 and 3: kSource shows the fetched page, kArea also
+// cuts the area and lists every matched link, kFiltered lists only the links that pass the row
+// structure and the three filter words.
+enum class PlanTestMode : int { kSource = 1, kArea = 2, kFiltered = 3 };
 
-// The editor's fields as the user left them (GBK, nothing trimmed). The names are those of the plan
-// values the fields map to, as in the editor's form.
+// The editor's fields as the user left them (GBK, nothing trimmed), named as in the editor's form.
 struct PlanTestInput {
-    int code_index = 0;           // 框_编码: 0 自动识别, 1 GBK, 2 Utf-8
-    Text url;                     // 框_url
-    Text area;                    // 框_区域规则: "start[*]end"
-    Text post;                    // 框_Post: POST when not empty
-    Text ua;                      // 框_ua: the request header block
-    Text must_contain;            // 框_必含: the must-contain word
-    Text may_contain;             // 框_包含: may-contain words as typed, joined by "$$"
-    Text must_not_contain;        // 框_不包含: must-not-contain words as typed, joined by "$$"
-    Text row_marker;              // 框_行结构: the row-structure marker
-    int32_t row_marker_mode = 1;  // 框_行结构值: 1 必须包含, -1 不能包含
-    Text position = "0";          // 框_当前方案: "0" (or empty) for a new plan
+    // 框_编码
+    PlanEncoding encoding = PlanEncoding::kAuto;
+    Text url;               // 框_url
+    Text area;              // 框_区域规则: "start[*]end"
+    Text post;              // 框_Post: POST when not empty
+    Text ua;                // 框_ua: the request header block
+    Text must_contain;      // 框_必含: the must-contain word
+    Text may_contain;       // 框_包含: may-contain words as typed, joined by "$$"
+    Text must_not_contain;  // 框_不包含: must-not-contain words as typed, joined by "$$"
+    Text row_marker;        // 框_行结构: the row-structure marker
+    // 框_行结构值: whether a kept link's row must contain the marker or must not
+    RowMarkerMode row_marker_mode = RowMarkerMode::kMustContain;
+    Text position = "0";  // 框_当前方案: "0" (or empty) for a new plan
 };
 
 // Sizes that keep a huge page from swamping the views. 0 means no bound.
@@ -44,7 +47,7 @@ struct PlanTestEvent;
 
 struct PlanTestOptions {
     HttpLimits limits;  // bounds on the fetch (tests shorten them)
-    // Receives the include/exclude expression of every word-filter check (mode 3), as the monitor's
+    // Receives the include/exclude expression of every word-filter check (kFiltered), as the monitor's
     // filter does: the window hands in the system clipboard. Empty: the expression goes nowhere.
     ClipboardSink clipboard;
     // Called once the run is past the "|" refusal, just before the fetch: the moment the window empties
@@ -80,18 +83,18 @@ struct PlanTestEvent {
         kSection,     // section: appended to the source box
         kRow,         // row: added to the test list
         kMessage,     // text: a message box shown at this point (before the report)
-        kEncoding,    // code_index: 框_编码 set by auto-detection, 1 GBK or 2 Utf-8
+        kEncoding,    // encoding: 框_编码 set by auto-detection, GBK or Utf-8
         kLinkPrefix,  // text: the link prefix proposed for 框_dom
     };
     Kind kind = kReport;
     Text text;
     PlanTestSection section;
     PlanTestRow row;
-    int code_index = 0;
+    PlanEncoding encoding = PlanEncoding::kAuto;
 };
 
 struct PlanTestResult {
-    // True when mode 3 refused a "|" in the filter words: the only event is that message, nothing was
+    // True when kFiltered refused a "|" in the filter words: the only event is that message, nothing was
     // emptied or fetched, and no report is shown. Otherwise the report closes every run.
     bool refused = false;
     std::vector<PlanTestEvent> events;  // empty when they were streamed to PlanTestOptions::on_event
@@ -105,14 +108,15 @@ struct PlanTestResult {
     std::vector<PlanTestRow> Rows() const;
     std::vector<Text> Messages() const;
     // The encoding index auto-detection chose, if it ran.
-    std::optional<int> Encoding() const;
+    std::optional<PlanEncoding> Encoding() const;
     // The link prefix proposed for 框_dom, if any.
     std::optional<Text> LinkPrefix() const;
 };
 
-// Runs one test of the plan in `input` with the button `mode` (1, 2 or 3; any other is taken as 3).
-// Blocks the calling thread for the fetch, bounded by options.limits. Never throws.
-PlanTestResult RunPlanTest(int mode, const PlanTestInput& input, const PlanTestOptions& options = {});
+// Runs one test of the plan in `input` with the button `mode`. Blocks the calling thread for the fetch,
+// bounded by options.limits. Never throws.
+PlanTestResult RunPlanTest(PlanTestMode mode, const PlanTestInput& input,
+                           const PlanTestOptions& options = {});
 
 // The link prefix proposed for relative links, from the plan's address: its scheme, "://", host (with
 // port) and "/". An address without "://" is fetched as an http address, so its prefix is built the

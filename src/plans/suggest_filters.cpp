@@ -71,7 +71,7 @@ PlanRecord RecordOf(const PlanForm& form) {
     r.inc1 = ReplaceAll(form.may_contain, "$$", "|");
     r.inc0 = ReplaceAll(form.must_not_contain, "$$", "|");
     r.url_key = form.row_marker;
-    r.url_key_i = form.row_marker_mode;
+    r.url_key_i = static_cast<int32_t>(form.row_marker_mode);
     r.dom = form.link_prefix;
     return r;
 }
@@ -127,7 +127,7 @@ void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered
     }
     if (best.empty()) return;
     form.row_marker = Text(best);
-    form.row_marker_mode = 1;
+    form.row_marker_mode = RowMarkerMode::kMustContain;
 }
 
 }  // namespace

@@ -45,8 +45,8 @@ std::vector<json> ExpectedRecords(const PlanTestResult& result) {
                 records.push_back({{"event", "message"}, {"text", Utf8(event.text)}});
                 break;
             case PlanTestEvent::kEncoding:
-                records.push_back(
-                    {{"event", "encoding"}, {"value", event.code_index == 1 ? "GBK" : "Utf-8"}});
+                records.push_back({{"event", "encoding"},
+                                   {"value", event.encoding == PlanEncoding::kGbk ? "GBK" : "Utf-8"}});
                 break;
             case PlanTestEvent::kLinkPrefix:
                 records.push_back({{"event", "dom"}, {"value", Utf8(event.text)}});
@@ -83,7 +83,7 @@ TEST_F(CliTestCommand, JsonRecordsMatchTheTesterRunOnTheSameValues) {
     struct Case {
         std::string label;
         std::vector<std::string> args;  // after "test --json --url URL"
-        int mode;
+        PlanTestMode mode;
         PlanTestInput input;
     };
     auto input = [&url](auto&& fill) {
@@ -94,34 +94,39 @@ TEST_F(CliTestCommand, JsonRecordsMatchTheTesterRunOnTheSameValues) {
         return in;
     };
     const std::vector<Case> cases = {
-        {"defaults", {}, 3, input([](PlanTestInput&) {})},
-        {"mode 1", {"--mode", "1", "--encoding", "utf-8"}, 1, input([](PlanTestInput& in) {
-             in.code_index = 2;
-         })},
+        {"defaults", {}, PlanTestMode::kFiltered, input([](PlanTestInput&) {})},
+        {"mode 1",
+         {"--mode", "1", "--encoding", "utf-8"},
+         PlanTestMode::kSource,
+         input([](PlanTestInput& in) { in.encoding = PlanEncoding::kUtf8; })},
         {"mode 2 with an area",
          {"--mode", "2", "--area", "<ul class=#引号news#引号>[*]</ul>", "--must", "x"},
-         2,
+         PlanTestMode::kArea,
          input([](PlanTestInput& in) {
              in.area = Gbk("<ul class=#引号news#引号>[*]</ul>");
              in.must_contain = "x";
          })},
-        {"area not found", {"--area", "<ol>[*]</ol>"}, 3, input([](PlanTestInput& in) {
+        {"area not found", {"--area", "<ol>[*]</ol>"}, PlanTestMode::kFiltered, input([](PlanTestInput& in) {
              in.area = "<ol>[*]</ol>";
          })},
         {"mode 3 filters",
          {"--encoding", "gbk", "--may", "news$$list", "--not", "2", "--must", "news", "--row-key", "<img",
           "--row-value", "-1"},
-         3,
+         PlanTestMode::kFiltered,
          input([](PlanTestInput& in) {
-             in.code_index = 1;
+             in.encoding = PlanEncoding::kGbk;
              in.may_contain = "news$$list";
              in.must_not_contain = "2";
              in.must_contain = "news";
              in.row_marker = "<img";
-             in.row_marker_mode = -1;
+             in.row_marker_mode = RowMarkerMode::kMustNotContain;
          })},
-        {"stored plan", {"--position", "4"}, 3, input([](PlanTestInput& in) { in.position = "4"; })},
-        {"refused", {"--may", "a|b"}, 3, input([](PlanTestInput& in) { in.may_contain = "a|b"; })},
+        {"stored plan", {"--position", "4"}, PlanTestMode::kFiltered, input([](PlanTestInput& in) {
+             in.position = "4";
+         })},
+        {"refused", {"--may", "a|b"}, PlanTestMode::kFiltered, input([](PlanTestInput& in) {
+             in.may_contain = "a|b";
+         })},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"test", "--json", "--url", url};

@@ -25,7 +25,7 @@ namespace {
 
 PlanForm FilledForm() {
     PlanForm form = NewPlanForm();
-    form.code_index = kEncodingUtf8;
+    form.encoding = PlanEncoding::kUtf8;
     form.name = Gbk("新闻 'quoted'");
     form.url = "http://127.0.0.1/list";
     form.area = Gbk("<ul class=#引号news#引号>[*]</ul>");
@@ -35,12 +35,12 @@ PlanForm FilledForm() {
     form.link_prefix = "http://127.0.0.1/";
     form.post = "a=1\r\nb=2";
     form.row_marker = "<img";
-    form.row_marker_mode = -1;
+    form.row_marker_mode = RowMarkerMode::kMustNotContain;
     return form;
 }
 
 void ExpectSameFields(const PlanForm& a, const PlanForm& b) {
-    EXPECT_EQ(a.code_index, b.code_index);
+    EXPECT_EQ(a.encoding, b.encoding);
     EXPECT_EQ(a.name, b.name);
     EXPECT_EQ(a.url, b.url);
     EXPECT_EQ(a.area, b.area);
@@ -57,33 +57,33 @@ void ExpectSameFields(const PlanForm& a, const PlanForm& b) {
 
 TEST(PlanFormTest, ChecksStopAtTheFirstFailureInTheirOrder) {
     struct Case {
-        int code_index;
+        PlanEncoding encoding;
         const char* name;
         const char* url;
         std::optional<const char*> message;
     };
     const Case cases[] = {
-        {kEncodingAuto, "", "", "请选择网站编码"},
-        {kEncodingAuto, "n", "u", "请选择网站编码"},
-        {kEncodingGbk, "", "", "名称不能空"},
-        {kEncodingUtf8, "", "u", "名称不能空"},
-        {kEncodingGbk, "n", "", "列表网址不能空"},
-        {kEncodingGbk, " ", " ", std::nullopt},
-        {kEncodingUtf8, "n", "u", std::nullopt},
+        {PlanEncoding::kAuto, "", "", "请选择网站编码"},
+        {PlanEncoding::kAuto, "n", "u", "请选择网站编码"},
+        {PlanEncoding::kGbk, "", "", "名称不能空"},
+        {PlanEncoding::kUtf8, "", "u", "名称不能空"},
+        {PlanEncoding::kGbk, "n", "", "列表网址不能空"},
+        {PlanEncoding::kGbk, " ", " ", std::nullopt},
+        {PlanEncoding::kUtf8, "n", "u", std::nullopt},
         // A line break in the address would become a header line of its own when it is sent.
-        {kEncodingGbk, "n", "http://h/echo\r\nX-Smuggled: yes", "列表网址不能含换行"},
-        {kEncodingUtf8, "n", "http://h/a\nb", "列表网址不能含换行"},
-        {kEncodingUtf8, "n", "http://h/a\r", "列表网址不能含换行"},
-        {kEncodingGbk, "", "http://h/a\r\n", "名称不能空"},
-        {kEncodingUtf8, "n", "http://h/a\tb c", std::nullopt},
+        {PlanEncoding::kGbk, "n", "http://h/echo\r\nX-Smuggled: yes", "列表网址不能含换行"},
+        {PlanEncoding::kUtf8, "n", "http://h/a\nb", "列表网址不能含换行"},
+        {PlanEncoding::kUtf8, "n", "http://h/a\r", "列表网址不能含换行"},
+        {PlanEncoding::kGbk, "", "http://h/a\r\n", "名称不能空"},
+        {PlanEncoding::kUtf8, "n", "http://h/a\tb c", std::nullopt},
     };
     for (const Case& c : cases) {
         PlanForm form;
-        form.code_index = c.code_index;
+        form.encoding = c.encoding;
         form.name = c.name;
         form.url = c.url;
         const auto message = FailedSubmitCheck(form);
-        SCOPED_TRACE(std::to_string(c.code_index) + "/" + c.name + "/" + c.url);
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.encoding)) + "/" + c.name + "/" + c.url);
         ASSERT_EQ(message.has_value(), c.message.has_value());
         if (message) {
             EXPECT_EQ(*message, Gbk(*c.message));
@@ -94,14 +94,20 @@ TEST(PlanFormTest, ChecksStopAtTheFirstFailureInTheirOrder) {
 TEST(PlanFormTest, StoredPlanOpensWithWordsAsTypedAndKnownChoices) {
     struct Case {
         const char* code;
-        int code_index;
+        PlanEncoding encoding;
         int32_t url_key_i;
-        int32_t shown_mode;
+        RowMarkerMode shown_mode;
     };
+    constexpr PlanEncoding kAuto = PlanEncoding::kAuto;
+    constexpr PlanEncoding kGbk = PlanEncoding::kGbk;
+    constexpr PlanEncoding kUtf8 = PlanEncoding::kUtf8;
+    constexpr RowMarkerMode kMust = RowMarkerMode::kMustContain;
+    constexpr RowMarkerMode kMustNot = RowMarkerMode::kMustNotContain;
     // A code the list cannot show must not slip through as a stored value: 自动识别 makes the user
     // choose again. Every row value but -1 shows 必须包含.
-    const Case cases[] = {{"1", 1, 1, 1}, {"2", 2, -1, -1}, {"0", 0, 0, 1}, {"7", 0, 1, 1},
-                          {"", 0, 5, 1},  {"-1", 0, 1, 1},  {"２", 2, 1, 1}};
+    const Case cases[] = {{"1", kGbk, 1, kMust},  {"2", kUtf8, -1, kMustNot}, {"0", kAuto, 0, kMust},
+                          {"7", kAuto, 1, kMust}, {"", kAuto, 5, kMust},      {"-1", kAuto, 1, kMust},
+                          {"２", kUtf8, 1, kMust}};
     for (const Case& c : cases) {
         PlanRecord plan;
         plan.code = Gbk(c.code);
@@ -111,7 +117,7 @@ TEST(PlanFormTest, StoredPlanOpensWithWordsAsTypedAndKnownChoices) {
         plan.part = "x[*]y";
         const PlanForm form = PlanFormOf(plan, 4);
         SCOPED_TRACE(c.code);
-        EXPECT_EQ(form.code_index, c.code_index);
+        EXPECT_EQ(form.encoding, c.encoding);
         EXPECT_EQ(form.row_marker_mode, c.shown_mode);
         EXPECT_EQ(form.may_contain, "list$$index");
         EXPECT_EQ(form.must_not_contain, "a$$$$b");
@@ -220,7 +226,7 @@ TEST_F(SubmitPlanTest, UpdateFollowsTheOpenedPlanWhenTheListShifts) {
     const int32_t opened = plans_.Get()->At(2)->id;
     ASSERT_TRUE(store_.DropPlan(3).ok);
     ASSERT_EQ(store_.LoadPlans(), 2);  // 12 now sits at position 2
-    form.code_index = kEncodingGbk;
+    form.encoding = PlanEncoding::kGbk;
     form.name = "edited";
     ASSERT_EQ(SubmitPlan(form, opened, store_).status, SubmitOutcome::kSaved);
     EXPECT_EQ(Names(), (std::vector<std::string>{"7:edited", "12:p12"}));

@@ -63,12 +63,13 @@ class PlanSuggesterTest : public ::testing::Test {
         limits_.total = 10000ms;
     }
 
-    SuggestResult Suggest(const std::string& path, const std::string& body, int code_index = kEncodingAuto,
+    SuggestResult Suggest(const std::string& path, const std::string& body,
+                          PlanEncoding encoding = PlanEncoding::kAuto,
                           const std::string& type = "text/html; charset=utf-8") {
         server_.SetPage(path, body, type);
         SuggestInput input;
         input.url = server_.Url(path);
-        input.code_index = code_index;
+        input.encoding = encoding;
         return SuggestPlans(input, limits_);
     }
 
@@ -78,7 +79,7 @@ class PlanSuggesterTest : public ::testing::Test {
         PlanForm changed = form;
         changed.url = server_.Url(path);
         std::vector<std::string> links;
-        for (const PlanTestRow& row : RunPlanTest(kTestFiltered, PlanTestInputOf(changed)).Rows())
+        for (const PlanTestRow& row : RunPlanTest(PlanTestMode::kFiltered, PlanTestInputOf(changed)).Rows())
             links.push_back(row.link);
         return links;
     }
@@ -92,12 +93,12 @@ TEST_F(PlanSuggesterTest, FindsTheMainListWithStructuralMarkersAndPreviewsWhatMo
     const SuggestResult result = Suggest("/city/index.html", NewsPage(items));
     ASSERT_FALSE(result.candidates.empty()) << result.message;
     EXPECT_TRUE(result.message.empty());
-    EXPECT_EQ(result.code_index, kEncodingUtf8);
+    EXPECT_EQ(result.encoding, PlanEncoding::kUtf8);
     const PlanSuggestion& best = result.candidates.front();
     EXPECT_EQ(best.links, LinksOf(items));
     EXPECT_EQ(best.kept, items.size());
     EXPECT_EQ(best.form.name, "City News - Latest");
-    EXPECT_EQ(best.form.code_index, kEncodingUtf8);
+    EXPECT_EQ(best.form.encoding, PlanEncoding::kUtf8);
     EXPECT_EQ(best.form.position, "0");
     // Root-relative links get the scheme and host, so the recorded address is absolute and exact.
     EXPECT_EQ(best.form.link_prefix, server_.Url(""));
@@ -238,7 +239,7 @@ TEST_F(PlanSuggesterTest, PagesWithoutAListGetAClearAnswerAndNoPlan) {
         {"/missing.html", "", "text/html", Gbk("网页访问：请求不到数据！")},
     };
     for (const auto& row : rows) {
-        const SuggestResult result = Suggest(row.path, row.body, kEncodingAuto, row.type);
+        const SuggestResult result = Suggest(row.path, row.body, PlanEncoding::kAuto, row.type);
         EXPECT_TRUE(result.candidates.empty()) << row.path;
         EXPECT_EQ(result.message, row.message) << row.path;
     }
@@ -253,10 +254,10 @@ TEST_F(PlanSuggesterTest, AGbkPageIsReadAsGbkWithAutoDetection) {
         page += "<li><a href=\"/n/" + std::to_string(100 + i) + ".html\">" + Gbk("市政府发布第") +
                 std::to_string(i) + Gbk("号通知公告") + "</a></li>";
     page += "</ul></body></html>";
-    const SuggestResult result = Suggest("/gbk.html", page, kEncodingAuto, "text/html; charset=gbk");
+    const SuggestResult result = Suggest("/gbk.html", page, PlanEncoding::kAuto, "text/html; charset=gbk");
     ASSERT_FALSE(result.candidates.empty()) << result.message;
-    EXPECT_EQ(result.code_index, kEncodingGbk);
-    EXPECT_EQ(result.candidates.front().form.code_index, kEncodingGbk);
+    EXPECT_EQ(result.encoding, PlanEncoding::kGbk);
+    EXPECT_EQ(result.candidates.front().form.encoding, PlanEncoding::kGbk);
     EXPECT_EQ(result.candidates.front().form.name, Gbk("新闻中心"));
     EXPECT_EQ(result.candidates.front().preview[0].title, Gbk("市政府发布第0号通知公告"));
 }

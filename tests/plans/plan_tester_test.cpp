@@ -38,12 +38,14 @@ class PlanTesterTest : public ::testing::Test {
         server_.SetPage(path, body);
         PlanTestInput input;
         input.url = server_.Url(path);
-        input.code_index = 2;
+        input.encoding = PlanEncoding::kUtf8;
         input.area = "[*]";
         return input;
     }
 
-    PlanTestResult Test(int mode, const PlanTestInput& input) { return RunPlanTest(mode, input, options_); }
+    PlanTestResult Test(PlanTestMode mode, const PlanTestInput& input) {
+        return RunPlanTest(mode, input, options_);
+    }
 
     // The listed links, each image anchor's marked with a "*".
     static std::vector<Text> Links(const PlanTestResult& result) {
@@ -63,7 +65,7 @@ class PlanTesterTest : public ::testing::Test {
 };
 
 TEST_F(PlanTesterTest, ModeOneShowsOnlyThePageSection) {
-    const PlanTestResult result = Test(1, Plan("/list", "<p>a\r\n\r\n<b>b</b></p>"));
+    const PlanTestResult result = Test(PlanTestMode::kSource, Plan("/list", "<p>a\r\n\r\n<b>b</b></p>"));
     EXPECT_FALSE(result.refused);
     EXPECT_EQ(result.ReportText(), Gbk("网页源码：访问正常\r\n"));
     EXPECT_EQ(result.SourceBoxText(),
@@ -75,11 +77,12 @@ TEST_F(PlanTesterTest, ModeOneShowsOnlyThePageSection) {
 
 TEST_F(PlanTesterTest, NothingReceivedEndsWithTheAccessReport) {
     options_.limits.connect = 500ms;
-    for (int mode : {1, 2, 3}) {
+    for (PlanTestMode mode : {PlanTestMode::kSource, PlanTestMode::kArea, PlanTestMode::kFiltered}) {
         PlanTestInput input;
         input.url = "http://127.0.0.1:1/list";  // nothing listens there
         const PlanTestResult result = Test(mode, input);
-        EXPECT_EQ(result.ReportLines(), std::vector<Text>{Gbk("网页访问：请求不到数据！")}) << mode;
+        EXPECT_EQ(result.ReportLines(), std::vector<Text>{Gbk("网页访问：请求不到数据！")})
+            << static_cast<int>(mode);
         ASSERT_EQ(result.Sections().size(), 1u);
         EXPECT_EQ(result.Sections()[0].title, Gbk("网页源码"));
         EXPECT_EQ(result.Sections()[0].text, "");
@@ -110,13 +113,13 @@ TEST_F(PlanTesterTest, ResponseThatIsNotTwoHundredSaysItsStatus) {
     for (const Case& c : cases) {
         PlanTestInput input = Plan("/list", c.body);
         server_.SetStatus("/list", c.status);
-        const PlanTestResult result = Test(1, input);
+        const PlanTestResult result = Test(PlanTestMode::kSource, input);
         EXPECT_EQ(result.ReportLines(), c.report) << c.status;
     }
     // Modes 2 and 3 go on with the error page, the status line right after the page line.
     PlanTestInput input = Plan("/gone", Anchor("/n/1.html", "a"));
     server_.SetStatus("/gone", 404);
-    const PlanTestResult result = Test(2, input);
+    const PlanTestResult result = Test(PlanTestMode::kArea, input);
     ASSERT_GE(result.ReportLines().size(), 2u);
     EXPECT_EQ(result.ReportLines()[1], line(404));
     EXPECT_EQ(result.Rows().size(), 1u);
@@ -127,7 +130,7 @@ TEST_F(PlanTesterTest, ModeTwoCutsTheAreaAndListsEveryLinkInPageOrder) {
     input.area = Gbk("<ul class=#引号news#引号>[*]</ul>");
     input.must_contain = "NOTHING";  // the filter fields play no part in mode 2
     input.must_not_contain = "news";
-    const PlanTestResult result = Test(2, input);
+    const PlanTestResult result = Test(PlanTestMode::kArea, input);
 
     EXPECT_EQ(result.ReportLines(), (std::vector<Text>{Gbk("网页源码：访问正常"), Gbk("区间匹配状态：已启用"),
                                                        Gbk("区间匹配状态：正常（已截取到代码）"),
@@ -173,7 +176,7 @@ TEST_F(PlanTesterTest, AreaMarkersDecideBetweenWholePageCutAndFailure) {
     for (const Case& c : cases) {
         PlanTestInput input = Plan("/list", kListPage);
         input.area = Gbk(c.area);
-        const PlanTestResult result = Test(2, input);
+        const PlanTestResult result = Test(PlanTestMode::kArea, input);
         std::vector<Text> expected{Gbk("网页源码：访问正常")};
         for (const std::string& line : c.reports) expected.push_back(Gbk(line));
         EXPECT_EQ(result.ReportLines(), expected) << c.area;
@@ -196,28 +199,30 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
     page += "</ul>";
     struct Case {
         std::string must_contain, may_contain, must_not_contain, row_marker;
-        int32_t row_marker_mode;
+        RowMarkerMode row_marker_mode;
         std::vector<Text> links;
     };
+    constexpr RowMarkerMode kMust = RowMarkerMode::kMustContain;
+    constexpr RowMarkerMode kMustNot = RowMarkerMode::kMustNotContain;
     const std::vector<Case> cases = {
         {"",
          "",
          "",
          "",
-         1,
+         kMust,
          {"/news/1.html*", "/news/1.html", "/list/2.html*", "/list/2.html", "/News/3.html*", "/News/3.html",
           "/news/4.html*", "/news/4.html"}},
         // Without the image anchors, with only them.
-        {"", "", "", "<img", -1, {"/news/1.html", "/list/2.html", "/News/3.html", "/news/4.html"}},
-        {"", "", "", "<img", 1, {"/news/1.html*", "/list/2.html*", "/News/3.html*", "/news/4.html*"}},
+        {"", "", "", "<img", kMustNot, {"/news/1.html", "/list/2.html", "/News/3.html", "/news/4.html"}},
+        {"", "", "", "<img", kMust, {"/news/1.html*", "/list/2.html*", "/News/3.html*", "/news/4.html*"}},
         // Words are alternatives joined by "$$" and compared without regard to case.
-        {"", "list$$4", "", "<img", -1, {"/list/2.html", "/news/4.html"}},
-        {"", "", "LIST$$1.html", "<img", -1, {"/News/3.html", "/news/4.html"}},
-        {"", "news", "4", "<img", -1, {"/news/1.html", "/News/3.html"}},
+        {"", "list$$4", "", "<img", kMustNot, {"/list/2.html", "/news/4.html"}},
+        {"", "", "LIST$$1.html", "<img", kMustNot, {"/News/3.html", "/news/4.html"}},
+        {"", "news", "4", "<img", kMustNot, {"/news/1.html", "/News/3.html"}},
         // The must-contain word is compared exactly: capitals keep only the capitalised link.
-        {"News", "", "", "<img", -1, {"/News/3.html"}},
-        {"news", "", "", "<img", -1, {"/news/1.html", "/news/4.html"}},
-        {"NEWS", "", "", "", 1, {}},
+        {"News", "", "", "<img", kMustNot, {"/News/3.html"}},
+        {"news", "", "", "<img", kMustNot, {"/news/1.html", "/news/4.html"}},
+        {"NEWS", "", "", "", kMust, {}},
     };
     for (const Case& c : cases) {
         PlanTestInput input = Plan("/list", page);
@@ -226,7 +231,7 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
         input.must_not_contain = c.must_not_contain;
         input.row_marker = c.row_marker;
         input.row_marker_mode = c.row_marker_mode;
-        const PlanTestResult result = Test(3, input);
+        const PlanTestResult result = Test(PlanTestMode::kFiltered, input);
         const std::string label =
             c.must_contain + "|" + c.may_contain + "|" + c.must_not_contain + "|" + c.row_marker;
         EXPECT_EQ(Links(result), c.links) << label;
@@ -241,8 +246,8 @@ TEST_F(PlanTesterTest, ModeThreeAppliesRowStructureWordsAndMustContain) {
     PlanTestInput input = Plan("/list", page);
     input.must_contain = "News";
     input.row_marker = "<img";
-    input.row_marker_mode = -1;
-    EXPECT_EQ(Test(2, input).Rows().size(), 8u);
+    input.row_marker_mode = RowMarkerMode::kMustNotContain;
+    EXPECT_EQ(Test(PlanTestMode::kArea, input).Rows().size(), 8u);
 }
 
 TEST_F(PlanTesterTest, ModeThreeHandsEachFilterExpressionToTheClipboard) {
@@ -251,7 +256,8 @@ TEST_F(PlanTesterTest, ModeThreeHandsEachFilterExpressionToTheClipboard) {
     PlanTestInput input = Plan("/list", kListPage);
     input.may_contain = "news$$list";
     input.must_not_contain = "3.html";
-    EXPECT_EQ(Links(Test(3, input)), (std::vector<Text>{"/news/1.html", "/list/2.html"}));
+    EXPECT_EQ(Links(Test(PlanTestMode::kFiltered, input)),
+              (std::vector<Text>{"/news/1.html", "/list/2.html"}));
     ASSERT_EQ(clipboard.size(), 4u);  // one check per matched link
     EXPECT_EQ(clipboard.back(), "^(?=.*?(news|list))(?!.*?(3.html)).*$");
 }
@@ -267,14 +273,14 @@ TEST_F(PlanTesterTest, BarInTheFilterWordsIsRefusedBeforeAnythingIsFetched) {
         input.must_not_contain = must_not;
         bool fetch_started = false;
         options_.before_fetch = [&fetch_started] { fetch_started = true; };
-        const PlanTestResult result = Test(3, input);
+        const PlanTestResult result = Test(PlanTestMode::kFiltered, input);
         EXPECT_TRUE(result.refused);
         ASSERT_EQ(result.events.size(), 1u);
         EXPECT_EQ(result.Messages(), std::vector<Text>{Gbk("网址筛选词，不能用竖线 | ，请修正")});
         EXPECT_FALSE(fetch_started);
         EXPECT_EQ(server_.Hits(path), 0);
         // Modes 1 and 2 do not look at the words.
-        EXPECT_FALSE(Test(2, input).refused);
+        EXPECT_FALSE(Test(PlanTestMode::kArea, input).refused);
         EXPECT_TRUE(fetch_started);
         options_.before_fetch = nullptr;
     }
@@ -286,52 +292,53 @@ TEST_F(PlanTesterTest, ChineseWordWhoseSecondByteIsABarIsNotRefused) {
     ASSERT_EQ(Gbk("東"), "\x96\x7C");
     PlanTestInput input = Plan("/list", kListPage);
     input.must_not_contain = Gbk("東京$$list");
-    const PlanTestResult result = Test(3, input);
+    const PlanTestResult result = Test(PlanTestMode::kFiltered, input);
     EXPECT_FALSE(result.refused);
     EXPECT_TRUE(result.Messages().empty());
     EXPECT_EQ(Links(result), (std::vector<Text>{"/about.html", "/news/1.html", "/news/3.html"}));
     // A bar of its own after a Chinese word is still refused.
     input.must_not_contain = Gbk("東京|list");
-    EXPECT_TRUE(Test(3, input).refused);
+    EXPECT_TRUE(Test(PlanTestMode::kFiltered, input).refused);
 }
 
 TEST_F(PlanTesterTest, AutoDetectionPicksTheListEntryFromThePageDeclaration) {
     struct Case {
         std::string head;
-        int code_index;
+        PlanEncoding encoding;
     };
     const std::vector<Case> cases = {
-        {"<meta charset=\"utf-8\">", 2},
-        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">", 2},
-        {"<meta charset=\"gb2312\">", 1},
-        {"<meta Charset=\"utf-8\">", 1},  // only the word in small letters counts
-        {"<title>none</title>", 1},
+        {"<meta charset=\"utf-8\">", PlanEncoding::kUtf8},
+        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">", PlanEncoding::kUtf8},
+        {"<meta charset=\"gb2312\">", PlanEncoding::kGbk},
+        {"<meta Charset=\"utf-8\">", PlanEncoding::kGbk},  // only the word in small letters counts
+        {"<title>none</title>", PlanEncoding::kGbk},
     };
     for (const Case& c : cases) {
         PlanTestInput input = Plan("/list", "<html><head>" + c.head + "</head><body>页面</body></html>");
-        input.code_index = 0;
-        const PlanTestResult result = Test(1, input);
-        EXPECT_EQ(result.Encoding(), c.code_index) << c.head;
+        input.encoding = PlanEncoding::kAuto;
+        const PlanTestResult result = Test(PlanTestMode::kSource, input);
+        EXPECT_EQ(result.Encoding(), c.encoding) << c.head;
         // The choice comes before the page section, which shows the page as the chosen entry reads it
         // (this UTF-8 page's bytes as they are, where GBK was chosen).
         EXPECT_EQ(result.events.front().kind, PlanTestEvent::kEncoding) << c.head;
-        EXPECT_NE(result.Sections()[0].text.find(c.code_index == 2 ? Gbk("页面") : std::string("页面")),
+        EXPECT_NE(result.Sections()[0].text.find(c.encoding == PlanEncoding::kUtf8 ? Gbk("页面")
+                                                                                   : std::string("页面")),
                   Text::npos)
             << c.head;
     }
     // A chosen encoding is left alone, and GBK reads the page's bytes as they are.
     PlanTestInput gbk = Plan("/gbk", Gbk("<head><meta charset=\"gbk\"></head><p>页面</p>"));
-    gbk.code_index = 1;
-    const PlanTestResult chosen = Test(1, gbk);
+    gbk.encoding = PlanEncoding::kGbk;
+    const PlanTestResult chosen = Test(PlanTestMode::kSource, gbk);
     EXPECT_FALSE(chosen.Encoding().has_value());
     EXPECT_NE(chosen.Sections()[0].text.find(Gbk("页面")), Text::npos);
     // Under 自动识别 a page that declares GBK is shown, cut and searched as GBK in the same run.
     server_.SetPage("/gbk", Gbk("<head><meta charset=\"gbk\"></head><ul><li><a href=\"/n/1.html\">页面</a>"
                                 "</li></ul>"));
-    gbk.code_index = 0;
+    gbk.encoding = PlanEncoding::kAuto;
     gbk.area = "<ul>[*]</ul>";
-    const PlanTestResult detected = Test(2, gbk);
-    EXPECT_EQ(detected.Encoding(), 1);
+    const PlanTestResult detected = Test(PlanTestMode::kArea, gbk);
+    EXPECT_EQ(detected.Encoding(), PlanEncoding::kGbk);
     EXPECT_NE(detected.Sections()[0].text.find(Gbk("页面")), Text::npos);
     ASSERT_EQ(detected.Rows().size(), 1u);
     EXPECT_EQ(detected.Rows()[0].title, Gbk("页面"));
@@ -370,7 +377,7 @@ TEST_F(PlanTesterTest, LinkPrefixIsProposedForANewPlanFromItsFirstLink) {
         if (c.scheme_less) input.url = input.url.substr(7);
         input.position = c.position;
         input.must_not_contain = "1.html";
-        const PlanTestResult result = Test(3, input);
+        const PlanTestResult result = Test(PlanTestMode::kFiltered, input);
         ASSERT_EQ(result.Sections()[0].text.empty(), false) << c.label;
         EXPECT_EQ(result.LinkPrefix(), c.link_prefix) << c.label;
         EXPECT_EQ(result.Messages(),
@@ -392,7 +399,7 @@ TEST_F(PlanTesterTest, HugePageIsShownCutButSearchedWhole) {
     options_.max_section_bytes = 70;
     options_.max_rows = 50;
     PlanTestInput input = Plan("/big", page);
-    const PlanTestResult result = Test(2, input);
+    const PlanTestResult result = Test(PlanTestMode::kArea, input);
     const Text shown = result.Sections()[0].text;
     const Text full = Gbk(page);
     // Cut before the character that would cross the limit: the second title's third character takes the
@@ -411,30 +418,30 @@ TEST_F(PlanTesterTest, HugePageIsShownCutButSearchedWhole) {
     // With the bounds off everything is shown.
     options_.max_section_bytes = 0;
     options_.max_rows = 0;
-    const PlanTestResult whole = Test(2, input);
+    const PlanTestResult whole = Test(PlanTestMode::kArea, input);
     EXPECT_EQ(whole.Sections()[0].text, full);
     EXPECT_EQ(whole.Rows().size(), 300u);
 }
 
 TEST_F(PlanTesterTest, EventsComeInTheOrderTheTesterProducesThem) {
     PlanTestInput input = Plan("/list", kListPage);
-    input.code_index = 0;
+    input.encoding = PlanEncoding::kAuto;
     input.area = "<ul class=\"news\">[*]</ul>";
     input.must_not_contain = "list";
-    const PlanTestResult result = Test(3, input);
+    const PlanTestResult result = Test(PlanTestMode::kFiltered, input);
     using K = PlanTestEvent::Kind;
     std::vector<K> kinds;
     for (const PlanTestEvent& event : result.events) kinds.push_back(event.kind);
     EXPECT_EQ(kinds, (std::vector<K>{K::kEncoding, K::kSection, K::kReport, K::kReport, K::kReport,
                                      K::kSection, K::kRow, K::kRow, K::kReport, K::kReport, K::kSection,
                                      K::kSection, K::kLinkPrefix}));
-    EXPECT_EQ(result.Encoding(), 2);
+    EXPECT_EQ(result.Encoding(), PlanEncoding::kUtf8);
     EXPECT_EQ(result.LinkPrefix(), "http://127.0.0.1:" + std::to_string(server_.port()));
 
     // Streamed, the same events reach the sink in the same order and the result keeps none.
     std::vector<K> streamed;
     options_.on_event = [&streamed](const PlanTestEvent& event) { streamed.push_back(event.kind); };
-    EXPECT_TRUE(Test(3, input).events.empty());
+    EXPECT_TRUE(Test(PlanTestMode::kFiltered, input).events.empty());
     EXPECT_EQ(streamed, kinds);
 }
 

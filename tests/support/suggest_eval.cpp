@@ -161,7 +161,7 @@ SetOutcome EvaluateSet(const std::vector<LabelledPage>& set, PageServer& server)
                     server.SetPage(changed_path, changed, type);
                     PlanForm form = result.candidates.front().form;
                     form.url = server.Url(changed_path);
-                    const PlanTestResult test = RunPlanTest(kTestFiltered, PlanTestInputOf(form));
+                    const PlanTestResult test = RunPlanTest(PlanTestMode::kFiltered, PlanTestInputOf(form));
                     std::unordered_set<std::string> kept;
                     for (const PlanTestRow& row : test.Rows()) kept.insert(row.link);
                     o.changed_tried = true;

@@ -16,9 +16,9 @@ namespace {
 PlanForm FormOf(const SaveOptions& options) {
     PlanForm form;
     // The encoding list: auto (its first entry) is never stored.
-    form.code_index = options.encoding == "gbk"     ? kEncodingGbk
-                      : options.encoding == "utf-8" ? kEncodingUtf8
-                                                    : kEncodingAuto;
+    form.encoding = options.encoding == "gbk"     ? PlanEncoding::kGbk
+                    : options.encoding == "utf-8" ? PlanEncoding::kUtf8
+                                                  : PlanEncoding::kAuto;
     const PlanValues& values = options.values;
     form.name = values.name;
     form.url = values.url;
@@ -30,7 +30,8 @@ PlanForm FormOf(const SaveOptions& options) {
     form.post = values.post;
     form.row_marker = values.url_key;
     form.ua = HeaderText(options.headers, options.default_headers);
-    form.row_marker_mode = options.row_value == -1 ? -1 : 1;
+    form.row_marker_mode =
+        options.row_value == -1 ? RowMarkerMode::kMustNotContain : RowMarkerMode::kMustContain;
     form.position = std::to_string(options.position);
     return form;
 }

@@ -7,7 +7,10 @@
 namespace marl::cli {
 namespace {
 
-const char* EncodingValue(int code_index) { return code_index == kEncodingGbk ? "gbk" : "utf-8"; }
+const char* EncodingValue(PlanEncoding encoding) { return encoding == PlanEncoding::kGbk ? "gbk" : "utf-8"; }
+
+// The --row-value of a row marker mode.
+int32_t RowValue(RowMarkerMode mode) { return mode == RowMarkerMode::kMustNotContain ? -1 : 1; }
 
 void EmitCandidate(size_t rank, const PlanSuggestion& plan) {
     const PlanForm& f = plan.form;
@@ -17,14 +20,14 @@ void EmitCandidate(size_t rank, const PlanSuggestion& plan) {
     EmitJson({{"event", "candidate"},
               {"rank", rank},
               {"name", ToUtf8(f.name)},
-              {"encoding", EncodingValue(f.code_index)},
+              {"encoding", EncodingValue(f.encoding)},
               {"area", ToUtf8(f.area)},
               {"must", ToUtf8(f.must_contain)},
               {"may", ToUtf8(f.may_contain)},
               {"not", ToUtf8(f.must_not_contain)},
               {"prefix", ToUtf8(f.link_prefix)},
               {"row_key", ToUtf8(f.row_marker)},
-              {"row_value", f.row_marker_mode == -1 ? -1 : 1},
+              {"row_value", RowValue(f.row_marker_mode)},
               {"kept", plan.kept},
               {"preview", preview}});
 }
@@ -36,14 +39,14 @@ void PrintCandidate(size_t rank, const PlanSuggestion& plan) {
     auto field = [&text](const char* option, const Text& value) {
         if (!value.empty()) text += std::string("  ") + option + " " + ToUtf8(value) + "\n";
     };
-    text += std::string("  --encoding ") + EncodingValue(f.code_index) + "\n";
+    text += std::string("  --encoding ") + EncodingValue(f.encoding) + "\n";
     field("--area", f.area);
     field("--must", f.must_contain);
     field("--may", f.may_contain);
     field("--not", f.must_not_contain);
     field("--prefix", f.link_prefix);
     field("--row-key", f.row_marker);
-    if (!f.row_marker.empty()) text += "  --row-value " + std::to_string(f.row_marker_mode) + "\n";
+    if (!f.row_marker.empty()) text += "  --row-value " + std::to_string(RowValue(f.row_marker_mode)) + "\n";
     text += "  keeps " + std::to_string(plan.kept) + " links, first:\n";
     for (const SuggestPreviewItem& item : plan.preview)
         text += "    " + ToUtf8(item.title) + "  " + ToUtf8(item.url) + "\n";
@@ -55,7 +58,7 @@ int SaveCandidate(const SuggestOptions& options, const PlanForm& form) {
     SaveOptions save;
     save.dir = options.dir;
     save.position = 0;
-    save.encoding = EncodingValue(form.code_index);
+    save.encoding = EncodingValue(form.encoding);
     save.values.name = form.name;
     save.values.url = form.url;
     save.values.part = form.area;
@@ -67,7 +70,7 @@ int SaveCandidate(const SuggestOptions& options, const PlanForm& form) {
     save.values.url_key = form.row_marker;
     save.headers = options.headers;
     save.default_headers = options.default_headers;
-    save.row_value = form.row_marker_mode == -1 ? -1 : 1;
+    save.row_value = RowValue(form.row_marker_mode);
     save.json = options.json;
     return RunSave(save);
 }
@@ -78,9 +81,9 @@ int SaveCandidate(const SuggestOptions& options, const PlanForm& form) {
 int RunSuggest(const SuggestOptions& options) {
     SuggestInput input;
     input.url = options.url;
-    input.code_index = options.encoding == "gbk"     ? kEncodingGbk
-                       : options.encoding == "utf-8" ? kEncodingUtf8
-                                                     : kEncodingAuto;
+    input.encoding = options.encoding == "gbk"     ? PlanEncoding::kGbk
+                     : options.encoding == "utf-8" ? PlanEncoding::kUtf8
+                                                   : PlanEncoding::kAuto;
     input.post = options.post;
     input.ua = HeaderText(options.headers, options.default_headers);
     const SuggestResult result = SuggestPlans(input);

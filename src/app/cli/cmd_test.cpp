@@ -9,7 +9,7 @@ namespace marl::cli {
 namespace {
 
 // The names of the editor's encoding list entries that auto-detection may choose.
-const char* EncodingName(int code_index) { return code_index == 1 ? "GBK" : "Utf-8"; }
+const char* EncodingName(PlanEncoding encoding) { return encoding == PlanEncoding::kGbk ? "GBK" : "Utf-8"; }
 
 // One thing the tester produced, as a JSON Lines record.
 void EmitJsonRecord(const PlanTestEvent& event) {
@@ -33,7 +33,7 @@ void EmitJsonRecord(const PlanTestEvent& event) {
             EmitJson({{"event", "message"}, {"text", ToUtf8(event.text)}});
             break;
         case PlanTestEvent::kEncoding:
-            EmitJson({{"event", "encoding"}, {"value", EncodingName(event.code_index)}});
+            EmitJson({{"event", "encoding"}, {"value", EncodingName(event.encoding)}});
             break;
         case PlanTestEvent::kLinkPrefix:
             EmitJson({{"event", "dom"}, {"value", ToUtf8(event.text)}});
@@ -60,7 +60,7 @@ void EmitTextLine(const PlanTestEvent& event, std::vector<Text>& report) {
             EmitLine("message: " + ToUtf8(event.text));
             break;
         case PlanTestEvent::kEncoding:
-            EmitLine(std::string("encoding: ") + EncodingName(event.code_index));
+            EmitLine(std::string("encoding: ") + EncodingName(event.encoding));
             break;
         case PlanTestEvent::kLinkPrefix:
             EmitLine("dom: " + ToUtf8(event.text));
@@ -73,7 +73,9 @@ void EmitTextLine(const PlanTestEvent& event, std::vector<Text>& report) {
 // The plan tester on the values of the command line, without saving anything.
 int RunTest(const TestOptions& options) {
     PlanTestInput input;
-    input.code_index = options.encoding == "gbk" ? 1 : options.encoding == "utf-8" ? 2 : 0;
+    input.encoding = options.encoding == "gbk"     ? PlanEncoding::kGbk
+                     : options.encoding == "utf-8" ? PlanEncoding::kUtf8
+                                                   : PlanEncoding::kAuto;
     input.url = options.url;
     input.area = options.area;
     input.post = options.post;
@@ -82,7 +84,8 @@ int RunTest(const TestOptions& options) {
     input.may_contain = options.may;
     input.must_not_contain = options.exclude;
     input.row_marker = options.row_key;
-    input.row_marker_mode = options.row_value;
+    input.row_marker_mode =
+        options.row_value == -1 ? RowMarkerMode::kMustNotContain : RowMarkerMode::kMustContain;
     input.position = std::to_string(options.position);
 
     // The command line shows everything the page gives, each record as soon as it is known: no bound on
@@ -98,7 +101,10 @@ int RunTest(const TestOptions& options) {
             EmitTextLine(event, report);
         }
     };
-    const PlanTestResult result = RunPlanTest(options.mode, input, test_options);
+    const PlanTestMode mode = options.mode == 1   ? PlanTestMode::kSource
+                              : options.mode == 2 ? PlanTestMode::kArea
+                                                  : PlanTestMode::kFiltered;
+    const PlanTestResult result = RunPlanTest(mode, input, test_options);
     if (!options.json && !result.refused) {
         EmitLine("report:");
         for (const Text& line : report) EmitLine("  " + ToUtf8(line));

@@ -36,7 +36,7 @@ void PlanEditorWidget::SuggestPlans() {
     const PlanForm form = ReadForm();
     SuggestInput input;
     input.url = form.url;
-    input.code_index = form.code_index;
+    input.encoding = form.encoding;
     input.post = form.post;
     input.ua = form.ua;
     suggesting_ = true;
@@ -78,14 +78,14 @@ void PlanEditorWidget::ApplySuggestion(size_t index) {
     const PlanForm& f = plan.form;
     // The address, headers, POST body and position stay as the user left them.
     if (name_->text().isEmpty()) name_->setText(ToQString(f.name));
-    code_->setCurrentIndex(f.code_index);
+    ShowEncoding(f.encoding);
     area_->setPlainText(ToQString(f.area));
     must_contain_->setText(ToQString(f.must_contain));
     may_contain_->setText(ToQString(f.may_contain));
     must_not_contain_->setText(ToQString(f.must_not_contain));
     link_prefix_->setText(ToQString(f.link_prefix));
     row_marker_->setText(ToQString(f.row_marker));
-    row_marker_mode_->setCurrentIndex(f.row_marker_mode == -1 ? 1 : 0);
+    ShowRowMarkerMode(f.row_marker_mode);
 
     std::vector<Text> segments;
     Text filled = Gbk("已填入推荐方案 ") + std::to_string(index + 1) + "/" +

@@ -27,7 +27,7 @@ QString ToBoxText(const Text& gbk) {
 
 }  // namespace
 
-void PlanEditorWidget::RunPlanTest(int mode) {
+void PlanEditorWidget::RunPlanTest(PlanTestMode mode) {
     if (testing_) return;
     testing_ = true;
     PlanTestOptions options;
@@ -85,7 +85,7 @@ void PlanEditorWidget::ShowTestResult(const PlanTestResult& result) {
                 ShowMessageBox(this, ToQString(event.text));
                 break;
             case PlanTestEvent::kEncoding:
-                code_->setCurrentIndex(event.code_index);
+                ShowEncoding(event.encoding);
                 break;
             case PlanTestEvent::kLinkPrefix:
                 link_prefix_->setText(ToQString(event.text));

@@ -91,9 +91,9 @@ PlanEditorWidget::PlanEditorWidget(PlanStore& store, const SharedPlanList& plans
         field->installEventFilter(this);
     }
     connect(submit_, &QPushButton::clicked, this, &PlanEditorWidget::SubmitPlan);
-    connect(test_page_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestSource); });
-    connect(test_area_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestArea); });
-    connect(test_filter_, &QToolButton::clicked, this, [this] { RunPlanTest(kTestFiltered); });
+    connect(test_page_, &QToolButton::clicked, this, [this] { RunPlanTest(PlanTestMode::kSource); });
+    connect(test_area_, &QToolButton::clicked, this, [this] { RunPlanTest(PlanTestMode::kArea); });
+    connect(test_filter_, &QToolButton::clicked, this, [this] { RunPlanTest(PlanTestMode::kFiltered); });
     connect(test_list_, &QTreeWidget::itemClicked, this, &PlanEditorWidget::ShowTestRow);
     area_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(area_, &QPlainTextEdit::customContextMenuRequested, this, &PlanEditorWidget::ShowAreaMenu);
@@ -107,8 +107,8 @@ void PlanEditorWidget::BuildBasicPage(QWidget* page) {
     labels->setFont(label_font);
 
     name_ = Place(new QLineEdit(page), "框_名", 65, 25, 115, 22);
-    code_ = Place(new QComboBox(page), "框_编码", 285, 24, 108, 20);
-    code_->addItems({QStringLiteral("自动识别"), QStringLiteral("GBK"), QStringLiteral("Utf-8")});
+    encoding_ = Place(new QComboBox(page), "框_编码", 285, 24, 108, 20);
+    encoding_->addItems({QStringLiteral("自动识别"), QStringLiteral("GBK"), QStringLiteral("Utf-8")});
     url_ = Place(new QLineEdit(page), "框_url", 65, 59, 360, 22);
     area_ = Place(PlainBox(page), "框_区域规则", 64, 93, 360, 39);
     must_contain_ = Place(new QLineEdit(page), "框_必含", 140, 146, 284, 20);
@@ -139,8 +139,8 @@ void PlanEditorWidget::BuildAdvancedPage(QWidget* page) {
 void PlanEditorWidget::BuildWindowControls() {
     // The row-structure pair lies over the tab control and shows with either page.
     row_marker_mode_ = Place(new QComboBox(this), "框_行结构值", 70, 227, 84, 20);
-    row_marker_mode_->addItem(QStringLiteral("必须包含"), 1);
-    row_marker_mode_->addItem(QStringLiteral("不能包含"), -1);
+    row_marker_mode_->addItem(QStringLiteral("必须包含"), static_cast<int>(RowMarkerMode::kMustContain));
+    row_marker_mode_->addItem(QStringLiteral("不能包含"), static_cast<int>(RowMarkerMode::kMustNotContain));
     row_marker_ = Place(new QLineEdit(this), "框_行结构", 158, 227, 178, 20);
 
     status_ = Place(PlainBox(this), "状态输出", 4, 296, 436, 270);
@@ -209,7 +209,7 @@ void PlanEditorWidget::HoldSavedPlan(int32_t id) {
 
 void PlanEditorWidget::WriteForm(const PlanForm& form) {
     name_->setText(ToQString(form.name));
-    code_->setCurrentIndex(form.code_index);
+    ShowEncoding(form.encoding);
     url_->setText(ToQString(form.url));
     area_->setPlainText(ToBoxText(form.area));
     must_contain_->setText(ToQString(form.must_contain));
@@ -220,12 +220,21 @@ void PlanEditorWidget::WriteForm(const PlanForm& form) {
     ua_->setPlainText(ToBoxText(form.ua));
     post_->setPlainText(ToBoxText(form.post));
     row_marker_->setText(ToQString(form.row_marker));
-    row_marker_mode_->setCurrentIndex(form.row_marker_mode == -1 ? 1 : 0);
+    ShowRowMarkerMode(form.row_marker_mode);
+}
+
+void PlanEditorWidget::ShowEncoding(PlanEncoding encoding) {
+    // The list's entries are in the order of PlanEncoding's values.
+    encoding_->setCurrentIndex(static_cast<int>(encoding));
+}
+
+void PlanEditorWidget::ShowRowMarkerMode(RowMarkerMode mode) {
+    row_marker_mode_->setCurrentIndex(mode == RowMarkerMode::kMustNotContain ? 1 : 0);
 }
 
 PlanForm PlanEditorWidget::ReadForm() const {
     PlanForm form;
-    form.code_index = code_->currentIndex();
+    form.encoding = static_cast<PlanEncoding>(encoding_->currentIndex());
     form.name = FromQString(name_->text());
     form.url = FromQString(url_->text());
     form.area = FromBoxText(area_->toPlainText());
@@ -236,7 +245,8 @@ PlanForm PlanEditorWidget::ReadForm() const {
     form.post = FromBoxText(post_->toPlainText());
     form.link_prefix = FromQString(link_prefix_->text());
     form.row_marker = FromQString(row_marker_->text());
-    form.row_marker_mode = row_marker_mode_->currentIndex() == 0 ? 1 : -1;
+    form.row_marker_mode =
+        row_marker_mode_->currentIndex() == 0 ? RowMarkerMode::kMustContain : RowMarkerMode::kMustNotContain;
     form.position = FromQString(position_->text());
     return form;
 }

@@ -44,9 +44,9 @@ class PlanEditorWidget : public QWidget {
     void SubmitPlan();
     // The fields as they stand.
     PlanForm ReadForm() const;
-    // A click on one of the three test buttons: tries the fields as they stand (mode 1, 2 or 3) and
-    // shows what the tester found. Blocks the window for the fetch.
-    void RunPlanTest(int mode);
+    // A click on one of the three test buttons: tries the fields as they stand and shows what the
+    // tester found. Blocks the window for the fetch.
+    void RunPlanTest(PlanTestMode mode);
     // A click in the test list: the selected row's title, link and row structure into 状态输出.
     void ShowTestRow();
     // The entry 推荐方案 of the area field's context menu: fetches the page at 列表网址 off the UI thread
@@ -71,6 +71,8 @@ class PlanEditorWidget : public QWidget {
     void BuildAdvancedPage(QWidget* page);
     void BuildWindowControls();
     void WriteForm(const PlanForm& form);
+    void ShowEncoding(PlanEncoding encoding);
+    void ShowRowMarkerMode(RowMarkerMode mode);
     // Places the window in the middle of the screen's work area.
     void CentreOnScreen();
     // After a new plan has been stored: the window holds it as if opened for 修改 (its id, its list
@@ -105,7 +107,7 @@ class PlanEditorWidget : public QWidget {
 
     TabControl* tabs_ = nullptr;
     QLineEdit* name_ = nullptr;
-    QComboBox* code_ = nullptr;
+    QComboBox* encoding_ = nullptr;
     QLineEdit* url_ = nullptr;
     QPlainTextEdit* area_ = nullptr;
     QLineEdit* must_contain_ = nullptr;

@@ -84,7 +84,7 @@ TEST_F(PlanEditorSuggestTest, TheBestProposalFillsTheFieldsAndTheOthersCanReplac
 
     const PlanForm& best = expected.candidates[0].form;
     EXPECT_EQ(Field<QLineEdit>("框_名")->text(), Q("通知公告"));
-    EXPECT_EQ(Field<QComboBox>("框_编码")->currentIndex(), kEncodingUtf8);
+    EXPECT_EQ(Field<QComboBox>("框_编码")->currentIndex(), static_cast<int>(PlanEncoding::kUtf8));
     EXPECT_EQ(Field<QPlainTextEdit>("框_区域规则")->toPlainText(), ToQString(best.area));
     EXPECT_EQ(Field<QLineEdit>("框_dom")->text(), ToQString(best.link_prefix));
     EXPECT_EQ(Field<QLineEdit>("框_包含")->text(), ToQString(best.may_contain));
@@ -95,7 +95,7 @@ TEST_F(PlanEditorSuggestTest, TheBestProposalFillsTheFieldsAndTheOthersCanReplac
     EXPECT_TRUE(status.contains(Q("保留 10 个链接"))) << status.toStdString();
     EXPECT_TRUE(status.contains(Q("关于做好第0批供水管网改造工作的通知"))) << status.toStdString();
     // The tester, run on the filled fields, keeps what the preview promised.
-    const PlanTestResult tried = RunPlanTest(kTestFiltered, PlanTestInputOf(editor_->ReadForm()));
+    const PlanTestResult tried = RunPlanTest(PlanTestMode::kFiltered, PlanTestInputOf(editor_->ReadForm()));
     EXPECT_EQ(tried.Rows().size(), expected.candidates[0].kept);
 
     editor_->ApplySuggestion(1);

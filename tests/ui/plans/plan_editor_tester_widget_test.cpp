@@ -77,7 +77,9 @@ class PlanEditorTesterTest : public ::testing::Test {
     }
 
     // What the window should show for a run of the tester on its fields as they are now.
-    PlanTestResult Expected(int mode) { return RunPlanTest(mode, PlanTestInputOf(editor_->ReadForm())); }
+    PlanTestResult Expected(PlanTestMode mode) {
+        return RunPlanTest(mode, PlanTestInputOf(editor_->ReadForm()));
+    }
 
     void ExpectWindowShows(const PlanTestResult& expected) {
         EXPECT_EQ(Source(), ToQString(expected.SourceBoxText()).replace(Q("\r\n"), Q("\n")));
@@ -104,7 +106,7 @@ TEST_F(PlanEditorTesterTest, FilterTestFillsSourceListEncodingAndPrefix) {
     Field<QPlainTextEdit>("框_区域规则")->setPlainText(Q("<ul class=#引号news#引号>[*]</ul>"));
     Field<QLineEdit>("框_行结构")->setText(Q("<img"));
     Field<QComboBox>("框_行结构值")->setCurrentIndex(1);  // 不能包含
-    const PlanTestResult expected = Expected(kTestFiltered);
+    const PlanTestResult expected = Expected(PlanTestMode::kFiltered);
 
     const auto boxes = Click("超级按钮2");
     ASSERT_EQ(boxes.size(), 1u);
@@ -140,7 +142,7 @@ TEST_F(PlanEditorTesterTest, StoredPlanGetsNoPrefixAndAreaTestListsEveryLink) {
     Field<QLineEdit>("框_当前方案")->setText(Q("3"));
     Field<QLineEdit>("框_dom")->setText(Q("http://kept/"));
     Field<QLineEdit>("框_必含")->setText(Q("nothing-matches-this"));  // ignored in mode 2
-    const PlanTestResult expected = Expected(kTestArea);
+    const PlanTestResult expected = Expected(PlanTestMode::kArea);
     const auto boxes = Click("超级按钮3");
     ASSERT_EQ(boxes.size(), 1u);
     ExpectWindowShows(expected);

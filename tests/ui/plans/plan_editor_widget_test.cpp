@@ -201,7 +201,7 @@ TEST_F(PlanEditorTest, NewPlanShowsItsDefaultsAndLeavesTheOutputsAlone) {
 
 TEST_F(PlanEditorTest, ChecksShowOnlyTheFirstFailureAndSaveNothing) {
     struct Case {
-        int code_index;
+        int encoding_entry;  // the entry of 框_编码 chosen
         const char* name;
         const char* url;
         const char* message;
@@ -215,7 +215,7 @@ TEST_F(PlanEditorTest, ChecksShowOnlyTheFirstFailureAndSaveNothing) {
     };
     editor_->OpenPlanEditor(0);
     for (const Case& c : cases) {
-        Choose("框_编码", c.code_index);
+        Choose("框_编码", c.encoding_entry);
         Type("框_名", c.name);
         Type("框_url", c.url);
         test::MessageBoxRecorder boxes;
