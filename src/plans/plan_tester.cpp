@@ -79,59 +79,90 @@ class Run {
           options_(options),
           result_(result) {}
 
+    // Fetch the page, cut the area, keep the links, propose the link prefix: each step reports as it
+    // goes, and a step that finds nothing to hand on ends the run.
     void Go() {
-        const bool filtered = mode_ == PlanTestMode::kFiltered;
-        if (filtered && HasBar(in_.may_contain + in_.must_not_contain)) {
-            Message(T().bar_refused);
-            result_.refused = true;
-            return;
-        }
+        if (RefusesBar()) return;
         if (options_.before_fetch) options_.before_fetch();
+        const Text page = FetchPage();
+        if (page.empty() || mode_ == PlanTestMode::kSource) return;
+        Text cut;
+        const Text* text = CutArea(page, cut);
+        if (text == nullptr) return;
+        const std::vector<LinkMatch> matches = FindLinks(*text);
+        KeepLinks(matches);
+        ProposeLinkPrefix(matches);
+    }
 
+    void Report(const Text& line) { Emit(TextEvent(PlanTestEvent::kReport, line)); }
+
+  private:
+    bool Filtered() const { return mode_ == PlanTestMode::kFiltered; }
+
+    // kFiltered refuses a "|" in the filter words, before anything is emptied or fetched.
+    bool RefusesBar() {
+        if (!Filtered() || !HasBar(in_.may_contain + in_.must_not_contain)) return false;
+        Message(T().bar_refused);
+        result_.refused = true;
+        return true;
+    }
+
+    // Fetches the list page and reads it (empty when nothing came), showing it and reporting how the
+    // fetch went.
+    Text FetchPage() {
         HttpResponse response =
             SendRequestWithStatus(in_.url, in_.post.empty() ? HttpMethod::kGet : HttpMethod::kPost, in_.post,
                                   in_.ua, options_.limits);
         const int status = response.status;
-        Text page;
-        if (in_.encoding == PlanEncoding::kAuto) {
-            // 自动识别 reads the page as UTF-8 first; the page's own declaration then picks the list
-            // entry, and a page that declares GBK is read again from its bytes in this same run.
-            std::string body = response.body;
-            page = PageText(std::move(response.body), false);
-            if (!page.empty()) {
-                PlanTestEvent event = Event(PlanTestEvent::kEncoding);
-                event.encoding = DetectPageEncoding(page) == PageEncoding::kUtf8 ? PlanEncoding::kUtf8
-                                                                                 : PlanEncoding::kGbk;
-                if (event.encoding == PlanEncoding::kGbk) page = PageText(std::move(body), true);
-                Emit(std::move(event));
-            }
-        } else {
-            page = PageText(std::move(response.body), in_.encoding == PlanEncoding::kGbk);
-        }
+        Text page = ReadPage(std::move(response.body));
         Section(T().section_page, page);
         Report(page.empty() ? T().page_empty : T().page_ok);
         // The body of an error page is a page too, and its links would be listed: say why they may be
         // the wrong ones.
         if (status != 0 && (status < 200 || status > 299)) Report(HttpStatusLine(status));
-        if (page.empty() || mode_ == PlanTestMode::kSource) return;
+        return page;
+    }
 
+    // The page's text in the chosen encoding. 自动识别 reads the page as UTF-8 first; the page's own
+    // declaration then picks the list entry, and a page that declares GBK is read again from its bytes
+    // in this same run.
+    Text ReadPage(std::string&& received) {
+        if (in_.encoding != PlanEncoding::kAuto)
+            return PageText(std::move(received), in_.encoding == PlanEncoding::kGbk);
+        std::string body = received;
+        Text page = PageText(std::move(received), false);
+        if (!page.empty()) {
+            PlanTestEvent event = Event(PlanTestEvent::kEncoding);
+            event.encoding =
+                DetectPageEncoding(page) == PageEncoding::kUtf8 ? PlanEncoding::kUtf8 : PlanEncoding::kGbk;
+            if (event.encoding == PlanEncoding::kGbk) page = PageText(std::move(body), true);
+            Emit(std::move(event));
+        }
+        return page;
+    }
+
+    // The text the links are looked for in: the whole page when the area's markers are not both
+    // given, else the text between them, kept in `cut`. Null when the markers cut out nothing, which
+    // ends the run.
+    const Text* CutArea(const Text& page, Text& cut) {
         const Text area = ">>>|" + in_.area + "|<<<";
         const Text start = TextBetween(area, ">>>|", "[*]");
         const Text end = TextBetween(area, "[*]", "|<<<");
-        Text cut;
-        const Text* text = &page;
         if (start.empty() || end.empty()) {
             Report(T().area_off);
-        } else {
-            Report(T().area_on);
-            cut = TextBetween(page, start, end);
-            Report(cut.empty() ? T().area_failed : T().area_ok);
-            Section(T().section_area, cut);
-            if (cut.empty()) return;
-            text = &cut;
+            return &page;
         }
+        Report(T().area_on);
+        cut = TextBetween(page, start, end);
+        Report(cut.empty() ? T().area_failed : T().area_ok);
+        Section(T().section_area, cut);
+        return cut.empty() ? nullptr : &cut;
+    }
 
-        const std::vector<LinkMatch> matches = FindLinks(*text);
+    // Lists the matched links that stay (every one but in kFiltered, only those that pass the row
+    // structure, the word filter and the must-contain word), then reports both counts.
+    void KeepLinks(const std::vector<LinkMatch>& matches) {
+        const bool filtered = Filtered();
         const bool word_filter = filtered && !(in_.may_contain.empty() && in_.must_not_contain.empty());
         // The words as the monitor loads them, "$$" turned into "|"; compiled once for the whole page.
         std::optional<LinkFilter> words;
@@ -159,8 +190,10 @@ class Run {
         Report(T().kept + std::to_string(kept));
         Section(T().section_matched, std::to_string(matches.size()));
         Section(T().section_kept, std::to_string(kept));
+    }
 
-        // Only a new plan gets a proposal; the first link on the page decides, kept or not.
+    // Only a new plan gets a proposal; the first link on the page decides, kept or not.
+    void ProposeLinkPrefix(const std::vector<LinkMatch>& matches) {
         if (matches.empty() || TextToInt(in_.position) >= 1) return;
         const std::string_view first = matches.front().link;
         if (first.find("./") != std::string_view::npos) {
@@ -170,9 +203,6 @@ class Run {
         }
     }
 
-    void Report(const Text& line) { Emit(TextEvent(PlanTestEvent::kReport, line)); }
-
-  private:
     static PlanTestEvent Event(PlanTestEvent::Kind kind) {
         PlanTestEvent event;
         event.kind = kind;
