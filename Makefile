@@ -23,7 +23,7 @@ build: configure
 # and says how to go on.
 run: build
 	cmake --install $(BUILD_DIR) --prefix $(DIST_DIR)
-	$(DIST_DIR)/marltips-cli init
+	$(DIST_DIR)/marltips-cli init --dir $(DIST_DIR)
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  $(DIST_DIR)/marltips; \
 	else \

@@ -12,6 +12,7 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
 #include "schema_sql.h"
+#include "store/data_folder.h"
 
 namespace marl::cli {
 namespace {
@@ -53,6 +54,10 @@ int RunInit(const InitOptions& options) {
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
         EmitLine("marltips.db already exists, nothing changed: " + path);
         return kExitOk;
+    }
+    // The user's data folder is made on first use; a folder named by --dir must exist already.
+    if (options.dir.empty() && !std::filesystem::exists(dir, ec)) {
+        if (const std::string why = MakeDataDirectory(dir); !why.empty()) return UsageError(why);
     }
     if (!std::filesystem::is_directory(dir, ec)) return UsageError("not a directory: " + dir);
 
