@@ -115,7 +115,7 @@ TEST_F(CliCommandLineTest, EveryCommandRefusesWhatItDoesNotKnowAndChangesNothing
         {"--version", "extra"},
         {"--version", "plans"},
         {"--version", "--version"},
-        // An empty --dir would mean the program's folder.
+        // An empty --dir would mean the default folder.
         {"init", "--dir", ""},
         {"plans", "--dir="},
         {"delete", "--dir", "", "8"},

@@ -7,10 +7,12 @@
 namespace marl::cli {
 
 void AddDir(CLI::App& command, std::string& dir) {
-    // An empty value would quietly mean the program's folder: a script whose variable came out empty
-    // must not work on the database beside the executable.
+    // An empty value would quietly mean the default folder: a script whose variable came out empty
+    // must not work on the database beside the executable or in the user's data folder.
     command
-        .add_option("--dir", dir, "folder of marltips.db and marltips.ini (default: the program's folder)")
+        .add_option("--dir", dir,
+                    "folder of marltips.db and marltips.ini (default: the program's folder when marltips.db "
+                    "lies there, else $XDG_DATA_HOME/marltips or ~/.local/share/marltips)")
         ->check(NotEmpty())
         ->type_name("DIR");
 }

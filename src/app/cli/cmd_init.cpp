@@ -94,7 +94,9 @@ int RunInit(const InitOptions& options) {
 Command AddInitCommand(CLI::App& program) {
     auto options = std::make_shared<InitOptions>();
     CLI::App* command =
-        program.add_subcommand("init", "create marltips.db from the shipped schema when no file exists");
+        program.add_subcommand("init",
+                               "create marltips.db from the shipped schema when no file exists (and the "
+                               "user's data folder, when that is the one used and missing)");
     AddDir(*command, options->dir);
     return MakeCommand(command, options, RunInit);
 }
