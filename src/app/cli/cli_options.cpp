@@ -75,7 +75,8 @@ void AddExec(CLI::App& command, std::string& exec) {
     command
         .add_option("--exec", exec,
                     "run /bin/sh -c CMD for every new article, the article in MARL_* variables and on stdin")
-        ->check(CLI::Validator([](const std::string& v) { return v.empty() ? "empty command" : ""; }, "CMD"))
+        ->check(
+            CLI::Validator([](const std::string& v) { return v.empty() ? "empty command" : ""; }, "", "CMD"))
         ->type_name("CMD");
 }
 
@@ -84,7 +85,7 @@ CLI::Option* AddListen(CLI::App& command, const std::string& name, std::string& 
     return command.add_option(name, listen, help)
         ->check(CLI::Validator(
             [](const std::string& v) { return feeds::ParseListenAddress(v) ? "" : "not ADDR:PORT: " + v; },
-            "ADDR:PORT"))
+            "", "ADDR:PORT"))
         ->type_name("ADDR:PORT");
 }
 
