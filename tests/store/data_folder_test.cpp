@@ -58,12 +58,6 @@ TEST(DataFolder, PortableFolderFirstThenTheUsersDataFolder) {
     }
 }
 
-TEST(DataFolder, ProgramDirectoryIsTheTestsOwnFolder) {
-    const std::filesystem::path directory = ProgramDirectory();
-    EXPECT_TRUE(directory.is_absolute());
-    EXPECT_TRUE(std::filesystem::exists(directory / "store_tests"));
-}
-
 mode_t ModeOf(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
