@@ -64,10 +64,12 @@ struct TestOptions {
     Text post;                      // GBK
     std::vector<Text> headers;      // GBK, in the order given
     bool default_headers = false;
-    Text must, may, exclude;  // GBK: --must, --may, --not ("$$"-separated as typed)
-    Text row_key;             // GBK
-    int32_t row_value = 1;    // 1 or -1
-    int32_t position = 0;     // 0: a new plan, so a link prefix may be proposed
+    Text must_contain;      // GBK: --must
+    Text may_contain;       // GBK: --may, "$$"-separated as typed
+    Text must_not_contain;  // GBK: --not, "$$"-separated as typed
+    Text row_marker;        // GBK: --row-key
+    int32_t row_value = 1;  // --row-value: 1 or -1
+    int32_t position = 0;   // 0: a new plan, so a link prefix may be proposed
     bool json = false;
 };
 

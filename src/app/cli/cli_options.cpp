@@ -60,6 +60,20 @@ void AddRowValue(CLI::App& command, int32_t& row_value) {
         ->type_name("1|-1");
 }
 
+PlanEncoding PlanEncodingOf(const std::string& encoding) {
+    if (encoding == "gbk") return PlanEncoding::kGbk;
+    if (encoding == "utf-8") return PlanEncoding::kUtf8;
+    return PlanEncoding::kAuto;
+}
+
+const char* EncodingValue(PlanEncoding encoding) { return encoding == PlanEncoding::kGbk ? "gbk" : "utf-8"; }
+
+RowMarkerMode RowMarkerModeOf(int32_t row_value) {
+    return row_value == -1 ? RowMarkerMode::kMustNotContain : RowMarkerMode::kMustContain;
+}
+
+int32_t RowValue(RowMarkerMode mode) { return mode == RowMarkerMode::kMustNotContain ? -1 : 1; }
+
 void AddPositions(CLI::App& command, std::vector<int32_t>& positions) {
     command
         .add_option("POSITION", positions,

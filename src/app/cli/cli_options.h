@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/cli/cli_validators.h"
+#include "plans/plan_field_choices.h"
 #include "text/text.h"
 
 namespace marl::cli {
@@ -26,6 +27,16 @@ void AddEncoding(CLI::App& command, std::string& encoding, const std::vector<std
                  const std::string& help);
 // --row-value 1|-1.
 void AddRowValue(CLI::App& command, int32_t& row_value);
+
+// Where the options' values meet the plan's choices. The encoding list entry an --encoding value
+// names: "gbk" or "utf-8", else (auto, or not given) 自动识别.
+PlanEncoding PlanEncodingOf(const std::string& encoding);
+// The --encoding value of an entry a page was read with: "gbk", else "utf-8".
+const char* EncodingValue(PlanEncoding encoding);
+// The mode a --row-value names: -1 不能包含, else 必须包含.
+RowMarkerMode RowMarkerModeOf(int32_t row_value);
+// The --row-value of a mode.
+int32_t RowValue(RowMarkerMode mode);
 // The plan positions a monitoring command works on.
 void AddPositions(CLI::App& command, std::vector<int32_t>& positions);
 // --exec CMD.

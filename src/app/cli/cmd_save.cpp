@@ -19,9 +19,7 @@ namespace {
 PlanForm FormOf(const SaveOptions& options) {
     PlanForm form;
     // The encoding list: auto (its first entry) is never stored.
-    form.encoding = options.encoding == "gbk"     ? PlanEncoding::kGbk
-                    : options.encoding == "utf-8" ? PlanEncoding::kUtf8
-                                                  : PlanEncoding::kAuto;
+    form.encoding = PlanEncodingOf(options.encoding);
     const PlanValues& values = options.values;
     form.name = values.name;
     form.url = values.url;
@@ -33,8 +31,7 @@ PlanForm FormOf(const SaveOptions& options) {
     form.post = values.post;
     form.row_marker = values.url_key;
     form.ua = HeaderText(options.headers, options.default_headers);
-    form.row_marker_mode =
-        options.row_value == -1 ? RowMarkerMode::kMustNotContain : RowMarkerMode::kMustContain;
+    form.row_marker_mode = RowMarkerModeOf(options.row_value);
     form.position = std::to_string(options.position);
     return form;
 }

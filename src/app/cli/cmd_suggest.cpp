@@ -9,11 +9,6 @@
 namespace marl::cli {
 namespace {
 
-const char* EncodingValue(PlanEncoding encoding) { return encoding == PlanEncoding::kGbk ? "gbk" : "utf-8"; }
-
-// The --row-value of a row marker mode.
-int32_t RowValue(RowMarkerMode mode) { return mode == RowMarkerMode::kMustNotContain ? -1 : 1; }
-
 void EmitCandidate(size_t rank, const PlanSuggestion& plan) {
     const PlanForm& f = plan.form;
     nlohmann::ordered_json preview = nlohmann::ordered_json::array();
@@ -83,9 +78,7 @@ int SaveCandidate(const SuggestOptions& options, const PlanForm& form) {
 int RunSuggest(const SuggestOptions& options) {
     SuggestInput input;
     input.url = options.url;
-    input.encoding = options.encoding == "gbk"     ? PlanEncoding::kGbk
-                     : options.encoding == "utf-8" ? PlanEncoding::kUtf8
-                                                   : PlanEncoding::kAuto;
+    input.encoding = PlanEncodingOf(options.encoding);
     input.post = options.post;
     input.ua = HeaderText(options.headers, options.default_headers);
     const SuggestResult result = SuggestPlans(input);

@@ -76,19 +76,16 @@ void EmitTextLine(const PlanTestEvent& event, std::vector<Text>& report) {
 // The plan tester on the values of the command line, without saving anything.
 int RunTest(const TestOptions& options) {
     PlanTestInput input;
-    input.encoding = options.encoding == "gbk"     ? PlanEncoding::kGbk
-                     : options.encoding == "utf-8" ? PlanEncoding::kUtf8
-                                                   : PlanEncoding::kAuto;
+    input.encoding = PlanEncodingOf(options.encoding);
     input.url = options.url;
     input.area = options.area;
     input.post = options.post;
     input.ua = HeaderText(options.headers, options.default_headers);
-    input.must_contain = options.must;
-    input.may_contain = options.may;
-    input.must_not_contain = options.exclude;
-    input.row_marker = options.row_key;
-    input.row_marker_mode =
-        options.row_value == -1 ? RowMarkerMode::kMustNotContain : RowMarkerMode::kMustContain;
+    input.must_contain = options.must_contain;
+    input.may_contain = options.may_contain;
+    input.must_not_contain = options.must_not_contain;
+    input.row_marker = options.row_marker;
+    input.row_marker_mode = RowMarkerModeOf(options.row_value);
     input.position = std::to_string(options.position);
 
     // The command line shows everything the page gives, each record as soon as it is known: no bound on
@@ -130,10 +127,10 @@ Command AddTestCommand(CLI::App& program) {
     AddText(*command, "--area", t.area, "area: start marker [*] end marker");
     AddText(*command, "--post", t.post, "POST body");
     AddHeaders(*command, t.headers, t.default_headers);
-    AddText(*command, "--must", t.must, "must-contain word");
-    AddText(*command, "--may", t.may, "may-contain words, $$-separated");
-    AddText(*command, "--not", t.exclude, "must-not-contain words, $$-separated");
-    AddText(*command, "--row-key", t.row_key, "row-structure marker");
+    AddText(*command, "--must", t.must_contain, "must-contain word");
+    AddText(*command, "--may", t.may_contain, "may-contain words, $$-separated");
+    AddText(*command, "--not", t.must_not_contain, "must-not-contain words, $$-separated");
+    AddText(*command, "--row-key", t.row_marker, "row-structure marker");
     AddRowValue(*command, t.row_value);
     AddNumber<int32_t>(*command, "--position", t.position,
                        "0 tests a new plan; above 0 the plan at that position", 0, INT32_MAX);
