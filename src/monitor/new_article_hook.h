@@ -14,8 +14,9 @@ struct NewArticle {
     Text time;     // "YYYY-MM-DD HH:MM:SS", local, as stored in `info`.`addtime`
 };
 
-// Told of every new article right after it has been shown, on the monitor worker. It must return
-// at once: whatever it starts runs elsewhere, so monitoring is never held up.
+// Told of every new article once its recording has been committed to the file, on the monitor
+// worker; an article whose recording was rolled back is told when it is recorded again. It must
+// return at once: whatever it starts runs elsewhere, so monitoring is never held up.
 class NewArticleHook {
   public:
     virtual ~NewArticleHook() = default;

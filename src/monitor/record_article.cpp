@@ -111,22 +111,26 @@ ArticleRecorder::Outcome ArticleRecorder::LookAndRecord(const Text& link,
     row.title = text;
     row.url = address;
     row.addtime = FormatTime(now, true);
-    if (context_.db.StoreArticle(row)) {
+    uint64_t added = 0;
+    if (context_.db.StoreArticle(row, &added)) {
         // Same transaction: the plan's id reaches the file with the article or not at all.
         context_.db.StoreArticlePlan(plan_.id);
     } else {
         StatusLog(context_.ui, context_.clock,
                   SqlError() + InsertArticleStatement(position_, text, address, row.addtime));
     }
-    if (context_.new_article_hook != nullptr) {
-        context_.new_article_hook->OnNewArticle({plan_.id, plan_.name, text, address, row.addtime});
+    // The hook hears of it once the row is committed: an article that a failed commit takes back is
+    // new again next pass, and its command must run only then.
+    if (context_.new_article_hook != nullptr && added != 0) {
+        untold_.push_back({added, NewArticle{plan_.id, plan_.name, text, address, row.addtime}});
     }
     return Outcome::kRecorded;
 }
 
 void ArticleRecorder::Commit() {
     if (OutputLost()) return;
-    dropped_ += context_.db.CommitArticles();
+    dropped_ += context_.db.CommitArticles(&committed_);
+    TellCommitted();
     holding_ = false;
     in_chunk_ = false;
 }
@@ -135,9 +139,22 @@ bool ArticleRecorder::OutputLost() {
     if (output_lost_) return true;
     if (!context_.ui.OutputFailed()) return false;
     output_lost_ = true;
-    context_.db.RollbackArticles();
+    context_.db.RollbackArticles(&committed_);
+    TellCommitted();
     holding_ = false;
     return true;
+}
+
+void ArticleRecorder::TellCommitted() {
+    // Both lists ascend: one walk pairs them. What is not committed by now was rolled back.
+    auto committed = committed_.begin();
+    for (const Untold& article : untold_) {
+        while (committed != committed_.end() && *committed < article.added) ++committed;
+        if (committed == committed_.end()) break;
+        if (*committed == article.added) context_.new_article_hook->OnNewArticle(article.article);
+    }
+    untold_.clear();
+    committed_.clear();
 }
 
 void ArticleRecorder::Finish() {
