@@ -104,6 +104,12 @@ std::optional<ListenAddress> ParseListenAddress(const std::string& text) {
     return ListenAddress{host, port};
 }
 
+std::string ListenAddressText(const ListenAddress& address) {
+    const std::string host =
+        address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host;
+    return host + ":" + std::to_string(address.port);
+}
+
 FeedServer::FeedServer(std::string database_path) : FeedServer(std::move(database_path), Options{}) {}
 
 FeedServer::FeedServer(std::string database_path, Options options)

@@ -27,6 +27,8 @@ struct ListenAddress {
     int port = 0;
 };
 std::optional<ListenAddress> ParseListenAddress(const std::string& text);
+// The other way round: "ADDR:PORT", with brackets around an IPv6 address.
+std::string ListenAddressText(const ListenAddress& address);
 inline constexpr char kDefaultListen[] = "127.0.0.1:8765";
 
 // The read-only feed server: "/" an index of the plans and their feeds, "/feeds/all.atom",
