@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "text/text.h"
 
@@ -21,6 +22,11 @@ class NewArticleHook {
   public:
     virtual ~NewArticleHook() = default;
     virtual void OnNewArticle(const NewArticle& article) = 0;
+    // The articles of one commit, in the order they were recorded: one call for a whole burst, so a
+    // hook can take them in at once. Unless overridden, OnNewArticle for each.
+    virtual void OnNewArticles(std::vector<NewArticle>&& articles) {
+        for (const NewArticle& article : articles) OnNewArticle(article);
+    }
 };
 
 }  // namespace marl

@@ -122,7 +122,10 @@ ArticleRecorder::Outcome ArticleRecorder::LookAndRecord(const Text& link,
     // The hook hears of it once the row is committed: an article that a failed commit takes back is
     // new again next pass, and its command must run only then.
     if (context_.new_article_hook != nullptr && added != 0) {
-        untold_.push_back({added, NewArticle{plan_.id, plan_.name, text, address, row.addtime}});
+        // The row's texts are not needed any more: they move on.
+        untold_.push_back(NewArticle{plan_.id, plan_.name, std::move(row.title), std::move(row.url),
+                                     std::move(row.addtime)});
+        untold_numbers_.push_back(added);
     }
     return Outcome::kRecorded;
 }
@@ -146,15 +149,22 @@ bool ArticleRecorder::OutputLost() {
 }
 
 void ArticleRecorder::TellCommitted() {
-    // Both lists ascend: one walk pairs them. What is not committed by now was rolled back.
+    // Both lists ascend: one walk pairs them, keeping the committed articles in place and in order.
+    // What is not committed by now was rolled back.
+    size_t kept = 0;
     auto committed = committed_.begin();
-    for (const Untold& article : untold_) {
-        while (committed != committed_.end() && *committed < article.added) ++committed;
+    for (size_t i = 0; i < untold_.size() && i < untold_numbers_.size(); ++i) {
+        while (committed != committed_.end() && *committed < untold_numbers_[i]) ++committed;
         if (committed == committed_.end()) break;
-        if (*committed == article.added) context_.new_article_hook->OnNewArticle(article.article);
+        if (*committed != untold_numbers_[i]) continue;
+        if (kept != i) untold_[kept] = std::move(untold_[i]);
+        ++kept;
     }
-    untold_.clear();
+    untold_.resize(kept);
+    untold_numbers_.clear();
     committed_.clear();
+    if (!untold_.empty()) context_.new_article_hook->OnNewArticles(std::move(untold_));
+    untold_.clear();  // whatever the hook left of it
 }
 
 void ArticleRecorder::Finish() {

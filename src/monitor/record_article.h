@@ -77,11 +77,6 @@ class ArticleRecorder {
     // Tells the hook of the waiting articles that `committed_` names and forgets the others.
     void TellCommitted();
 
-    struct Untold {
-        uint64_t added = 0;  // the number Database::StoreArticle gave its row
-        NewArticle article;
-    };
-
     const MonitorContext& context_;
     const PlanRecord& plan_;
     int32_t position_;
@@ -92,7 +87,10 @@ class ArticleRecorder {
     bool holding_ = false;   // the write lock was taken in this chunk
     bool in_chunk_ = false;  // looks or stores have run since the last commit
     std::chrono::steady_clock::time_point chunk_since_{};
-    std::vector<Untold> untold_;       // stored, waiting for their commit, when there is a hook
+    // When there is a hook: the articles stored since the last commit, and the numbers that
+    // Database::StoreArticle gave their rows.
+    std::vector<NewArticle> untold_;
+    std::vector<uint64_t> untold_numbers_;
     std::vector<uint64_t> committed_;  // kept for its capacity between commits
 };
 
