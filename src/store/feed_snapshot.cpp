@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,8 +64,13 @@ FeedReadResult Failure(int rc) { return IsBusy(rc) ? FeedReadResult::kBusy : Fee
 
 }  // namespace
 
+// Numbers the connections of every reader of the process, so that their versions never mix.
+std::atomic<uint64_t> connections_opened{0};
+
 struct FeedReader::Connection {
     std::unique_ptr<sqlite3, ConnectionCloser> db;
+    uint64_t number = 0;
+    StatementPtr data_version;  // prepared at first use
     // The articles of the last read, valid while the file's data version and the query are the
     // same: a reader asking again for an unchanged feed costs one look at the plan list.
     int64_t version = -1;
@@ -78,15 +84,38 @@ FeedReader::~FeedReader() = default;
 FeedReadResult FeedReader::Read(const FeedQuery& query, FeedSnapshot& out) {
     out = FeedSnapshot();
     const FeedReadResult result = ReadOnce(query, out);
-    if (connection_) sqlite3_exec(connection_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    if (result != FeedReadResult::kOk && result != FeedReadResult::kUnknownPlan) {
-        out = FeedSnapshot();
-        connection_.reset();  // the next read opens the file afresh (it may have been replaced)
-    }
+    if (result != FeedReadResult::kOk && result != FeedReadResult::kUnknownPlan) out = FeedSnapshot();
+    End(result);
     return result;
 }
 
-FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
+FeedReadResult FeedReader::ReadVersion(const FeedQuery& query, FeedVersion& out) {
+    out = FeedVersion();
+    FeedReadResult result = Begin(query);
+    if (result == FeedReadResult::kOk) {
+        const int64_t data = DataVersion();
+        if (data < 0) {
+            result = FeedReadResult::kUnavailable;
+        } else if (query.refuse_while_writing && OtherWriterActive(connection_->db.get())) {
+            result = FeedReadResult::kBusy;
+        } else {
+            out = FeedVersion{connection_->number, data};
+        }
+    }
+    // A version without the lock that it was read under may differ from the file by now.
+    if (result != FeedReadResult::kOk) out = FeedVersion();
+    End(result);
+    return result;
+}
+
+void FeedReader::End(FeedReadResult result) {
+    if (connection_) sqlite3_exec(connection_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (result != FeedReadResult::kOk && result != FeedReadResult::kUnknownPlan) {
+        connection_.reset();  // the next read opens the file afresh (it may have been replaced)
+    }
+}
+
+FeedReadResult FeedReader::Begin(const FeedQuery& query) {
     if (path_.empty()) return FeedReadResult::kUnavailable;
     if (!connection_) {
         // A path that starts with "file:" could be taken as a URI, whose options may create files.
@@ -97,13 +126,36 @@ FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
         if (rc != SQLITE_OK || opened == nullptr) return FeedReadResult::kUnavailable;
         connection_ = std::make_unique<Connection>();
         connection_->db = std::move(db);
+        connection_->number = ++connections_opened;
     }
     sqlite3* raw = connection_->db.get();
     sqlite3_busy_timeout(raw, static_cast<int>(query.busy_timeout.count()));
-
-    // One read transaction: the plans and the articles come from the same state of the file.
     if (sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
         return FeedReadResult::kUnavailable;
+    return FeedReadResult::kOk;
+}
+
+int64_t FeedReader::DataVersion() {
+    Connection& c = *connection_;
+    if (!c.data_version) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v3(c.db.get(), "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &raw,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(raw);
+            return -1;
+        }
+        c.data_version.reset(raw);
+    }
+    sqlite3_stmt* statement = c.data_version.get();
+    const int64_t version = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
+    sqlite3_reset(statement);
+    return version;
+}
+
+FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
+    // One read transaction: the plans and the articles come from the same state of the file.
+    if (const FeedReadResult begun = Begin(query); begun != FeedReadResult::kOk) return begun;
+    sqlite3* raw = connection_->db.get();
     const char* plan_sql = PlanListStatement().c_str();  // ASCII: the same bytes in UTF-8
     int rc = RunQuery(raw, plan_sql, [&](sqlite3_stmt* row) {
         out.plans.push_back({sqlite3_column_int(row, 0), ColumnString(row, 2)});
@@ -119,9 +171,8 @@ FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
         if (!known) return FeedReadResult::kUnknownPlan;
     }
     const int64_t limit = query.limit < 0 ? 0 : query.limit;
-    int64_t version = -1;
-    RunQuery(raw, "PRAGMA data_version",
-             [&version](sqlite3_stmt* row) { version = sqlite3_column_int64(row, 0); });
+    const int64_t version = DataVersion();
+    if (version >= 0) out.version = FeedVersion{connection_->number, version};
     const std::string key =
         (query.plan_id ? std::to_string(*query.plan_id) : std::string("all")) + "/" + std::to_string(limit);
     Connection& kept = *connection_;

@@ -21,9 +21,18 @@ struct FeedArticle {
     std::optional<int32_t> plan_id;  // unknown for articles recorded before plans were kept
 };
 
+// Which committed state of the file a read saw. Two equal versions from reads that succeeded mean
+// that nothing was committed in between; versions of different connections are never equal.
+struct FeedVersion {
+    uint64_t connection = 0;  // 0: none
+    int64_t data = -1;        // the connection's PRAGMA data_version
+    bool operator==(const FeedVersion&) const = default;
+};
+
 struct FeedSnapshot {
     std::vector<FeedPlan> plans;        // the plan list, in position order
     std::vector<FeedArticle> articles;  // newest first
+    FeedVersion version;
 };
 
 enum class FeedReadResult {
@@ -54,10 +63,20 @@ class FeedReader {
     FeedReader& operator=(const FeedReader&) = delete;
 
     FeedReadResult Read(const FeedQuery& query, FeedSnapshot& out);
+    // Only the version a Read would see now, under the same rules (busy timeout, refusal while
+    // another connection holds the write lock): one look at the file, for a caller that keeps what
+    // it made of an earlier read.
+    FeedReadResult ReadVersion(const FeedQuery& query, FeedVersion& out);
 
   private:
     struct Connection;
     FeedReadResult ReadOnce(const FeedQuery& query, FeedSnapshot& out);
+    // Opens the file unless open, sets the busy timeout and begins a read transaction.
+    FeedReadResult Begin(const FeedQuery& query);
+    // The connection's data version, within the read transaction; -1 when it cannot be read.
+    int64_t DataVersion();
+    // After a read: ends the read transaction, and forgets the connection when the read failed.
+    void End(FeedReadResult result);
 
     std::string path_;
     std::unique_ptr<Connection> connection_;
