@@ -9,7 +9,7 @@
 #include "feeds/atom_feed.h"
 #include "feeds/feed_directory.h"
 #include "feeds/http_date.h"
-#include "store/feed_snapshot.h"
+#include "store/article_reader.h"
 
 namespace marl::feeds {
 namespace {
@@ -19,7 +19,7 @@ using TimePoint = std::chrono::system_clock::time_point;
 // Versions remembered per path and host; a server asked for endless host names forgets them all.
 constexpr size_t kMaxVersions = 4096;
 
-std::string ContentTag(const std::string& kind, const FeedSnapshot& snapshot, const std::string& base) {
+std::string ContentTag(const std::string& kind, const ArticleSnapshot& snapshot, const std::string& base) {
     // FNV-1a over every value the answer is made of, each ended by a zero byte.
     uint64_t hash = 0xcbf29ce484222325ULL;
     const auto mix = [&hash](const std::string& value) {
@@ -32,11 +32,11 @@ std::string ContentTag(const std::string& kind, const FeedSnapshot& snapshot, co
     };
     mix(kind);
     mix(base);
-    for (const FeedPlan& plan : snapshot.plans) {
+    for (const RecordedPlan& plan : snapshot.plans) {
         mix(std::to_string(plan.id));
         mix(plan.name);
     }
-    for (const FeedArticle& article : snapshot.articles) {
+    for (const RecordedArticle& article : snapshot.articles) {
         mix(std::to_string(article.article));
         mix(article.title);
         mix(article.url);
@@ -175,13 +175,13 @@ TimePoint FeedServer::VersionSince(const std::string& key, const std::string& et
 
 void FeedServer::Answer(const httplib::Request& request, httplib::Response& response, Kind kind,
                         std::optional<int32_t> plan_id) {
-    FeedQuery query;
+    ArticleQuery query;
     query.plan_id = plan_id;
     query.limit = kind == Kind::kIndex || kind == Kind::kOpml ? 0 : options_.limit;
     query.busy_timeout = options_.busy_timeout;
     query.refuse_while_writing = true;
-    FeedSnapshot snapshot;
-    std::unique_ptr<FeedReader> reader;
+    ArticleSnapshot snapshot;
+    std::unique_ptr<ArticleReader> reader;
     {
         std::lock_guard<std::mutex> lock(readers_mutex_);
         if (!readers_.empty()) {
@@ -189,21 +189,22 @@ void FeedServer::Answer(const httplib::Request& request, httplib::Response& resp
             readers_.pop_back();
         }
     }
-    if (!reader) reader = std::make_unique<FeedReader>(database_path_);
-    const FeedReadResult read = reader->Read(query, snapshot);
+    if (!reader) reader = std::make_unique<ArticleReader>(database_path_);
+    const ArticleReadResult read = reader->Read(query, snapshot);
     {
         std::lock_guard<std::mutex> lock(readers_mutex_);
         readers_.push_back(std::move(reader));
     }
     switch (read) {
-        case FeedReadResult::kOk:
+        case ArticleReadResult::kOk:
             break;
-        case FeedReadResult::kUnknownPlan:
+        case ArticleReadResult::kUnknownPlan:
             response.status = 404;
             response.set_content("no such plan\n", "text/plain; charset=utf-8");
             return;
-        case FeedReadResult::kBusy:
-        case FeedReadResult::kUnavailable:
+        case ArticleReadResult::kBusy:
+        case ArticleReadResult::kUnavailable:
+        case ArticleReadResult::kNoSearch:  // feeds search no words
             response.status = 503;
             response.set_header("Retry-After", "5");
             response.set_content("the database is busy; try again shortly\n", "text/plain; charset=utf-8");

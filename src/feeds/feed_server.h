@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/feed_snapshot.h"
+#include "store/article_reader.h"
 
 namespace httplib {
 class Server;
@@ -79,7 +79,7 @@ class FeedServer {
     std::map<std::string, Version> versions_;
     // Open read-only connections, one per request at a time, kept for the next requests.
     std::mutex readers_mutex_;
-    std::vector<std::unique_ptr<FeedReader>> readers_;
+    std::vector<std::unique_ptr<ArticleReader>> readers_;
 };
 
 }  // namespace marl::feeds

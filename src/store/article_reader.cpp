@@ -1,4 +1,4 @@
-#include "store/feed_snapshot.h"
+#include "store/article_reader.h"
 
 #include <sqlite3.h>
 
@@ -59,42 +59,47 @@ int RunQuery(sqlite3* db, const char* sql, OnRow&& row, int64_t bind = 0, int64_
     }
 }
 
-FeedReadResult Failure(int rc) { return IsBusy(rc) ? FeedReadResult::kBusy : FeedReadResult::kUnavailable; }
+ArticleReadResult Failure(int rc) {
+    return IsBusy(rc) ? ArticleReadResult::kBusy : ArticleReadResult::kUnavailable;
+}
 
 }  // namespace
 
-struct FeedReader::Connection {
+struct ArticleReader::Connection {
     std::unique_ptr<sqlite3, ConnectionCloser> db;
     // The articles of the last read, valid while the file's data version and the query are the
     // same: a reader asking again for an unchanged feed costs one look at the plan list.
     int64_t version = -1;
     std::string query_key;
-    std::vector<FeedArticle> articles;
+    std::vector<RecordedArticle> articles;
 };
 
-FeedReader::FeedReader(std::string path) : path_(std::move(path)) {}
-FeedReader::~FeedReader() = default;
+ArticleReader::ArticleReader(std::string path) : path_(std::move(path)) {}
+ArticleReader::~ArticleReader() = default;
 
-FeedReadResult FeedReader::Read(const FeedQuery& query, FeedSnapshot& out) {
-    out = FeedSnapshot();
-    const FeedReadResult result = ReadOnce(query, out);
+const std::string& ArticleReader::LastReason() const { return last_reason_; }
+
+ArticleReadResult ArticleReader::Read(const ArticleQuery& query, ArticleSnapshot& out) {
+    out = ArticleSnapshot();
+    last_reason_.clear();
+    const ArticleReadResult result = ReadOnce(query, out);
     if (connection_) sqlite3_exec(connection_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    if (result != FeedReadResult::kOk && result != FeedReadResult::kUnknownPlan) {
-        out = FeedSnapshot();
+    if (result != ArticleReadResult::kOk && result != ArticleReadResult::kUnknownPlan) {
+        out = ArticleSnapshot();
         connection_.reset();  // the next read opens the file afresh (it may have been replaced)
     }
     return result;
 }
 
-FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
-    if (path_.empty()) return FeedReadResult::kUnavailable;
+ArticleReadResult ArticleReader::ReadOnce(const ArticleQuery& query, ArticleSnapshot& out) {
+    if (path_.empty()) return ArticleReadResult::kUnavailable;
     if (!connection_) {
         // A path that starts with "file:" could be taken as a URI, whose options may create files.
         const std::string file = path_.rfind("file:", 0) == 0 ? "./" + path_ : path_;
         sqlite3* opened = nullptr;
         const int rc = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
         std::unique_ptr<sqlite3, ConnectionCloser> db(opened);
-        if (rc != SQLITE_OK || opened == nullptr) return FeedReadResult::kUnavailable;
+        if (rc != SQLITE_OK || opened == nullptr) return ArticleReadResult::kUnavailable;
         connection_ = std::make_unique<Connection>();
         connection_->db = std::move(db);
     }
@@ -103,20 +108,20 @@ FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
 
     // One read transaction: the plans and the articles come from the same state of the file.
     if (sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return FeedReadResult::kUnavailable;
+        return ArticleReadResult::kUnavailable;
     const char* plan_sql = PlanListStatement().c_str();  // ASCII: the same bytes in UTF-8
     int rc = RunQuery(raw, plan_sql, [&](sqlite3_stmt* row) {
         out.plans.push_back({sqlite3_column_int(row, 0), ColumnString(row, 2)});
     });
     if (rc != SQLITE_OK || (query.refuse_while_writing && OtherWriterActive(raw))) {
-        out = FeedSnapshot();
-        return rc != SQLITE_OK ? Failure(rc) : FeedReadResult::kBusy;
+        out = ArticleSnapshot();
+        return rc != SQLITE_OK ? Failure(rc) : ArticleReadResult::kBusy;
     }
 
     if (query.plan_id) {
         bool known = false;
-        for (const FeedPlan& plan : out.plans) known = known || plan.id == *query.plan_id;
-        if (!known) return FeedReadResult::kUnknownPlan;
+        for (const RecordedPlan& plan : out.plans) known = known || plan.id == *query.plan_id;
+        if (!known) return ArticleReadResult::kUnknownPlan;
     }
     const int64_t limit = query.limit < 0 ? 0 : query.limit;
     int64_t version = -1;
@@ -127,12 +132,12 @@ FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
     Connection& kept = *connection_;
     if (version >= 0 && version == kept.version && key == kept.query_key) {
         out.articles = kept.articles;
-        return FeedReadResult::kOk;
+        return ArticleReadResult::kOk;
     }
     kept.version = -1;
     const bool has_plans = HasArticlePlanTable(raw);
     const auto take_article = [&](sqlite3_stmt* row) {
-        FeedArticle article;
+        RecordedArticle article;
         article.article = sqlite3_column_int64(row, 0);
         article.title = ColumnString(row, 1);
         article.url = ColumnString(row, 2);
@@ -158,17 +163,17 @@ FeedReadResult FeedReader::ReadOnce(const FeedQuery& query, FeedSnapshot& out) {
                       take_article, limit);
     }
     if (rc != SQLITE_OK) {
-        out = FeedSnapshot();
+        out = ArticleSnapshot();
         return Failure(rc);
     }
     kept.version = version;
     kept.query_key = key;
     kept.articles = out.articles;
-    return FeedReadResult::kOk;
+    return ArticleReadResult::kOk;
 }
 
-FeedReadResult ReadFeedSnapshot(const std::string& path, const FeedQuery& query, FeedSnapshot& out) {
-    return FeedReader(path).Read(query, out);
+ArticleReadResult ReadArticles(const std::string& path, const ArticleQuery& query, ArticleSnapshot& out) {
+    return ArticleReader(path).Read(query, out);
 }
 
 }  // namespace marl
