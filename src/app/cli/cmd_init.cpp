@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <memory>
 
 #include <cerrno>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "schema_sql.h"
 
 namespace marl::cli {
@@ -82,6 +84,14 @@ int RunInit(const InitOptions& options) {
     }
     EmitLine("created " + path);
     return kExitOk;
+}
+
+Command AddInitCommand(CLI::App& program) {
+    auto options = std::make_shared<InitOptions>();
+    CLI::App* command =
+        program.add_subcommand("init", "create marltips.db from the shipped schema when no file exists");
+    AddDir(*command, options->dir);
+    return MakeCommand(command, options, RunInit);
 }
 
 }  // namespace marl::cli
