@@ -7,10 +7,12 @@
 namespace marl::cli {
 
 void AddDir(CLI::App& command, std::string& dir) {
-    // An empty value would quietly mean the program's folder: a script whose variable came out empty
-    // must not work on the database beside the executable.
+    // An empty value would quietly mean the default folder: a script whose variable came out empty
+    // must not work on the database beside the executable or in the user's data folder.
     command
-        .add_option("--dir", dir, "folder of marltips.db and marltips.ini (default: the program's folder)")
+        .add_option("--dir", dir,
+                    "folder of marltips.db and marltips.ini (default: the program's folder when marltips.db "
+                    "lies there, else $XDG_DATA_HOME/marltips or ~/.local/share/marltips)")
         ->check(NotEmpty())
         ->type_name("DIR");
 }
@@ -73,7 +75,8 @@ void AddExec(CLI::App& command, std::string& exec) {
     command
         .add_option("--exec", exec,
                     "run /bin/sh -c CMD for every new article, the article in MARL_* variables and on stdin")
-        ->check(CLI::Validator([](const std::string& v) { return v.empty() ? "empty command" : ""; }, "CMD"))
+        ->check(
+            CLI::Validator([](const std::string& v) { return v.empty() ? "empty command" : ""; }, "", "CMD"))
         ->type_name("CMD");
 }
 
@@ -82,7 +85,7 @@ CLI::Option* AddListen(CLI::App& command, const std::string& name, std::string& 
     return command.add_option(name, listen, help)
         ->check(CLI::Validator(
             [](const std::string& v) { return feeds::ParseListenAddress(v) ? "" : "not ADDR:PORT: " + v; },
-            "ADDR:PORT"))
+            "", "ADDR:PORT"))
         ->type_name("ADDR:PORT");
 }
 

@@ -65,8 +65,8 @@ Command AddFeedCommand(CLI::App& program) {
         ->default_str("");
     AddNumber<int64_t>(*command, "--limit", options->limit, "at most N entries", 1, 100000);
     command->add_option("--output", options->output, "write the feed to FILE (through a temporary file)")
-        ->check(
-            CLI::Validator([](const std::string& v) { return v.empty() ? "empty file name" : ""; }, "FILE"))
+        ->check(CLI::Validator([](const std::string& v) { return v.empty() ? "empty file name" : ""; }, "",
+                               "FILE"))
         ->type_name("FILE");
     return MakeCommand(command, options, RunFeed);
 }

@@ -14,6 +14,7 @@
 #include "app/cli/cli_common.h"
 #include "app/cli/cli_options.h"
 #include "schema_sql.h"
+#include "store/data_folder.h"
 
 namespace marl::cli {
 namespace {
@@ -56,6 +57,10 @@ int RunInit(const InitOptions& options) {
         EmitLine("marltips.db already exists, nothing changed: " + path);
         return kExitOk;
     }
+    // The user's data folder is made on first use; a folder named by --dir must exist already.
+    if (options.dir.empty() && !std::filesystem::exists(dir, ec)) {
+        if (const std::string why = MakeDataDirectory(dir); !why.empty()) return UsageError(why);
+    }
     if (!std::filesystem::is_directory(dir, ec)) return UsageError("not a directory: " + dir);
 
     std::string temp = path + ".XXXXXX";
@@ -89,7 +94,9 @@ int RunInit(const InitOptions& options) {
 Command AddInitCommand(CLI::App& program) {
     auto options = std::make_shared<InitOptions>();
     CLI::App* command =
-        program.add_subcommand("init", "create marltips.db from the shipped schema when no file exists");
+        program.add_subcommand("init",
+                               "create marltips.db from the shipped schema when no file exists (and the "
+                               "user's data folder, when that is the one used and missing)");
     AddDir(*command, options->dir);
     return MakeCommand(command, options, RunInit);
 }
