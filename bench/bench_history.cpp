@@ -226,7 +226,7 @@ struct Recording {
 
     // 1,000 new articles (a fresh address prefix each round); the seconds it took.
     double Once() {
-        const std::string prefix = "http://round" + std::to_string(++round) + ".test/n/";
+        const std::string prefix = "http://record" + std::to_string(++round) + ".test/n/";
         SilentUi ui;
         const NowClock clock;
         const marl::MonitorContext context{db, plans, ui, clock};

@@ -427,8 +427,8 @@ TEST_F(ArticleSearchTest, ReadOnlyFileIsNotIndexedAndSaysWhy) {
             const ArticleReadResult scanned = reader.Read(query, out);
             report = std::string(built ? "built" : "not built") + "|" + why + "|" +
                      (kept ? "kept" : "not kept") + "|" + favourite_why + "|" +
-                     (read == ArticleReadResult::kNoSearch ? "no search" : "?") + "|" + search_why +
-                     "|" + (scanned == ArticleReadResult::kOk ? out.articles.at(0).title : "?");
+                     (read == ArticleReadResult::kNoSearch ? "no search" : "?") + "|" + search_why + "|" +
+                     (scanned == ArticleReadResult::kOk ? out.articles.at(0).title : "?");
         }
         (void)!write(pipe_ends[1], report.data(), report.size());
         _exit(0);
