@@ -169,8 +169,10 @@ class ArticleQueryRun {
                    (has_favourites_ ? "f.article IS NOT NULL" : "0");
         if (has_plans_) joins_ += " LEFT JOIN article_plan p ON p.article = i.rowid";
         if (has_favourites_) joins_ += " LEFT JOIN favourite f ON f.article = i.rowid";
-        limit_ = std::max<int64_t>(query.limit, 0);
-        offset_ = std::max<int64_t>(query.offset, 0);
+        // Bounded so that their sum cannot overflow: no file holds that many rows.
+        constexpr int64_t kMost = int64_t{1} << 48;
+        limit_ = std::clamp<int64_t>(query.limit, 0, kMost);
+        offset_ = std::clamp<int64_t>(query.offset, 0, kMost);
     }
 
     bool has_plans() const { return has_plans_; }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -185,6 +186,15 @@ TEST_F(ArticleSearchTest, PagesAndTotalsAcrossTheIndexAndTheRowsAboveIt) {
             EXPECT_EQ(snapshot.total, 35) << offset;
         }
     }
+    // Limits and offsets past any file's size: nothing, or everything, and never an overflow.
+    ArticleQuery huge;
+    huge.words = "item";
+    huge.scan_without_index = true;
+    huge.limit = INT64_MAX;
+    huge.offset = INT64_MAX;
+    EXPECT_TRUE(Read(huge).articles.empty());
+    huge.offset = -5;
+    EXPECT_EQ(Read(huge).articles.size(), 35u);
 }
 
 TEST_F(ArticleSearchTest, PlanFilterAndPlanNames) {
