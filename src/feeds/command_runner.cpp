@@ -252,29 +252,39 @@ void CommandRunner::Stop() {
 }
 
 void CommandRunner::OnNewArticle(const NewArticle& article) {
-    bool say_full = false;
+    std::vector<NewArticle> one;
+    one.push_back(article);
+    OnNewArticles(std::move(one));
+}
+
+void CommandRunner::OnNewArticles(std::vector<NewArticle>&& articles) {
+    const NewArticle* dropped = nullptr;  // the first article dropped by a full queue, to say so
     bool first_of_burst = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
-        if (queue_.size() >= options_.queue_limit) {
-            say_full = !said_full_;
-            said_full_ = true;
-        } else {
-            const auto now = std::chrono::steady_clock::now();
-            first_of_burst = queue_.empty();
-            if (first_of_burst) burst_since_ = now;
-            last_arrival_ = now;
-            queue_.push_back(article);
-            if (workers_.size() < options_.max_running && workers_.size() < queue_.size() + running_) {
-                workers_.emplace_back([this] { Work(); });
+        const auto now = std::chrono::steady_clock::now();
+        for (NewArticle& article : articles) {
+            if (queue_.size() >= options_.queue_limit) {
+                if (!said_full_) dropped = &article;
+                said_full_ = true;
+                continue;
             }
+            if (queue_.empty()) {
+                first_of_burst = true;
+                burst_since_ = now;
+            }
+            last_arrival_ = now;
+            queue_.push_back(std::move(article));
+        }
+        while (workers_.size() < options_.max_running && workers_.size() < queue_.size() + running_) {
+            workers_.emplace_back([this] { Work(); });
         }
     }
-    if (say_full && report_) {
+    if (dropped != nullptr && report_) {
         report_(Gbk("新文章命令排队已满（") + std::to_string(options_.queue_limit) +
-                Gbk(" 条），之后的新文章不再运行命令，直到队列空出：[") + article.plan_name + "] " +
-                article.title);
+                Gbk(" 条），之后的新文章不再运行命令，直到队列空出：[") + dropped->plan_name + "] " +
+                dropped->title);
     }
     // Only the first article of a burst wakes a worker; the rest of the burst costs the recording
     // thread no wake-ups, and the worker that starts passes the work on.

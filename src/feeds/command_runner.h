@@ -68,6 +68,8 @@ class CommandRunner final : public NewArticleHook {
 
     // Queues the article; returns at once.
     void OnNewArticle(const NewArticle& article) override;
+    // Queues the articles in their order, under one lock and with at most one wake-up.
+    void OnNewArticles(std::vector<NewArticle>&& articles) override;
 
     // Drops the queue and stops waiting for running commands, which are left to finish on their own;
     // nothing is run or reported after it returns, except a report already under way. Does not

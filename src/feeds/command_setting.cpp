@@ -49,13 +49,17 @@ std::string ReplaceableCommand::command() const {
     return command_;
 }
 
+std::shared_ptr<CommandRunner> ReplaceableCommand::Current() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return current_;
+}
+
 void ReplaceableCommand::OnNewArticle(const NewArticle& article) {
-    std::shared_ptr<CommandRunner> runner;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        runner = current_;
-    }
-    if (runner) runner->OnNewArticle(article);
+    if (const auto runner = Current()) runner->OnNewArticle(article);
+}
+
+void ReplaceableCommand::OnNewArticles(std::vector<NewArticle>&& articles) {
+    if (const auto runner = Current()) runner->OnNewArticles(std::move(articles));
 }
 
 }  // namespace marl::feeds

@@ -37,8 +37,11 @@ class ReplaceableCommand final : public NewArticleHook {
                     CommandRunner::Options options = {});
     std::string command() const;
     void OnNewArticle(const NewArticle& article) override;
+    void OnNewArticles(std::vector<NewArticle>&& articles) override;
 
   private:
+    std::shared_ptr<CommandRunner> Current() const;
+
     mutable std::mutex mutex_;
     std::string command_;
     std::shared_ptr<CommandRunner> current_;

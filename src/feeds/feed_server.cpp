@@ -1,6 +1,7 @@
 #include "feeds/feed_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <cctype>
 #include <climits>
@@ -18,6 +19,8 @@ using TimePoint = std::chrono::system_clock::time_point;
 
 // Versions remembered per path and host; a server asked for endless host names forgets them all.
 constexpr size_t kMaxVersions = 4096;
+// Answers each connection keeps, the same way.
+constexpr size_t kMaxKeptAnswers = 32;
 
 std::string ContentTag(const std::string& kind, const ArticleSnapshot& snapshot, const std::string& base) {
     // FNV-1a over every value the answer is made of, each ended by a zero byte.
@@ -104,6 +107,28 @@ std::optional<ListenAddress> ParseListenAddress(const std::string& text) {
     return ListenAddress{host, port};
 }
 
+std::string ListenAddressText(const ListenAddress& address) {
+    const std::string host =
+        address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host;
+    return host + ":" + std::to_string(address.port);
+}
+
+// One read-only connection and the answers made from it, by path and base address. An answer
+// stands while the connection sees the file at the version it was made from: a request that has
+// been answered before costs one look at the file's version, not a read and a rendering.
+struct FeedServer::Reader {
+    explicit Reader(const std::string& path) : feed(path) {}
+    struct Kept {
+        ArticleVersion version;
+        std::string etag;
+        TimePoint since;
+        std::string body;
+        const char* type = "";
+    };
+    ArticleReader feed;
+    std::map<std::string, Kept> answers;
+};
+
 FeedServer::FeedServer(std::string database_path) : FeedServer(std::move(database_path), Options{}) {}
 
 FeedServer::FeedServer(std::string database_path, Options options)
@@ -112,8 +137,10 @@ FeedServer::FeedServer(std::string database_path, Options options)
       server_(std::make_unique<httplib::Server>()) {
     const size_t threads = options_.threads == 0 ? 1 : options_.threads;
     server_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    server_->set_keep_alive_max_count(20);  // connections take turns on the threads
-    server_->set_keep_alive_timeout(2);
+    // A keep-alive connection holds its thread while it lasts: with more threads than the readers
+    // polling at once, none waits for another's connection to end. Past that, connections take turns.
+    server_->set_keep_alive_max_count(100);
+    server_->set_keep_alive_timeout(5);
     server_->set_tcp_nodelay(true);
     server_->Get("/",
                  [this](const httplib::Request& q, httplib::Response& r) { Answer(q, r, Kind::kIndex, {}); });
@@ -136,12 +163,25 @@ FeedServer::~FeedServer() { Stop(); }
 
 bool FeedServer::Bind(const ListenAddress& address) {
     host_ = address.host;
+    // The library listens with a backlog of 5: readers that connect at the same moment beyond that
+    // would have their connections dropped and retried after a second or more. Its socket is taken
+    // as it is made, to listen again with the system's full backlog once bound.
+    int listening = -1;
+    server_->set_socket_options([&listening](socket_t socket) {
+        httplib::default_socket_options(socket);
+        listening = socket;
+    });
+    bool bound = false;
     if (address.port == 0) {
         port_ = server_->bind_to_any_port(address.host);
-        return port_ > 0;
+        bound = port_ > 0;
+    } else {
+        port_ = address.port;
+        bound = server_->bind_to_port(address.host, address.port);
     }
-    port_ = address.port;
-    return server_->bind_to_port(address.host, address.port);
+    server_->set_socket_options(httplib::default_socket_options);
+    if (bound && listening >= 0) ::listen(listening, SOMAXCONN);
+    return bound;
 }
 
 void FeedServer::Start() {
@@ -173,6 +213,23 @@ TimePoint FeedServer::VersionSince(const std::string& key, const std::string& et
     return now;
 }
 
+std::unique_ptr<FeedServer::Reader> FeedServer::TakeReader() {
+    {
+        std::lock_guard<std::mutex> lock(readers_mutex_);
+        if (!readers_.empty()) {
+            std::unique_ptr<Reader> reader = std::move(readers_.back());
+            readers_.pop_back();
+            return reader;
+        }
+    }
+    return std::make_unique<Reader>(database_path_);
+}
+
+void FeedServer::GiveBack(std::unique_ptr<Reader> reader) {
+    std::lock_guard<std::mutex> lock(readers_mutex_);
+    readers_.push_back(std::move(reader));
+}
+
 void FeedServer::Answer(const httplib::Request& request, httplib::Response& response, Kind kind,
                         std::optional<int32_t> plan_id) {
     ArticleQuery query;
@@ -180,74 +237,89 @@ void FeedServer::Answer(const httplib::Request& request, httplib::Response& resp
     query.limit = kind == Kind::kIndex || kind == Kind::kOpml ? 0 : options_.limit;
     query.busy_timeout = options_.busy_timeout;
     query.refuse_while_writing = true;
-    ArticleSnapshot snapshot;
-    std::unique_ptr<ArticleReader> reader;
-    {
-        std::lock_guard<std::mutex> lock(readers_mutex_);
-        if (!readers_.empty()) {
-            reader = std::move(readers_.back());
-            readers_.pop_back();
+    const std::string base = BaseOf(request, host_, port_);
+    const std::string key = request.path + "\n" + base;
+
+    std::unique_ptr<Reader> reader = TakeReader();
+    const Reader::Kept* answer = nullptr;
+    ArticleReadResult read = ArticleReadResult::kOk;
+    auto kept = reader->answers.find(key);
+    if (kept != reader->answers.end()) {
+        // The same state of the file as when it was made (and nobody writing now): it stands.
+        ArticleVersion now;
+        read = reader->feed.ReadVersion(query, now);
+        if (read == ArticleReadResult::kOk && now == kept->second.version) answer = &kept->second;
+    }
+    if (answer == nullptr && read == ArticleReadResult::kOk) {
+        if (kept != reader->answers.end()) reader->answers.erase(kept);
+        ArticleSnapshot snapshot;
+        read = reader->feed.Read(query, snapshot);
+        if (read == ArticleReadResult::kOk) {
+            const std::string kind_name = kind == Kind::kIndex     ? "index"
+                                          : kind == Kind::kOpml    ? "opml"
+                                          : kind == Kind::kAllFeed ? "all"
+                                                                   : "plan " + std::to_string(*plan_id);
+            Reader::Kept made;
+            made.version = snapshot.version;
+            made.etag = ContentTag(kind_name, snapshot, base);
+            made.since = VersionSince(key, made.etag);
+            switch (kind) {
+                case Kind::kIndex:
+                    made.body = IndexPage(snapshot, base);
+                    made.type = "text/html; charset=utf-8";
+                    break;
+                case Kind::kOpml:
+                    made.body = OpmlDocument(snapshot, base);
+                    made.type = "text/x-opml; charset=utf-8";
+                    break;
+                case Kind::kAllFeed:
+                case Kind::kPlanFeed:
+                    // Articles without a time of their own take the moment this version was first
+                    // served, so that one ETag always stands for the same bytes.
+                    made.body = AtomDocument(snapshot, plan_id, made.since, base + request.path);
+                    made.type = "application/atom+xml; charset=utf-8";
+                    break;
+            }
+            if (reader->answers.size() >= kMaxKeptAnswers) reader->answers.clear();
+            answer = &(reader->answers[key] = std::move(made));
         }
     }
-    if (!reader) reader = std::make_unique<ArticleReader>(database_path_);
-    const ArticleReadResult read = reader->Read(query, snapshot);
-    {
-        std::lock_guard<std::mutex> lock(readers_mutex_);
-        readers_.push_back(std::move(reader));
-    }
+
     switch (read) {
         case ArticleReadResult::kOk:
             break;
         case ArticleReadResult::kUnknownPlan:
+            GiveBack(std::move(reader));
             response.status = 404;
             response.set_content("no such plan\n", "text/plain; charset=utf-8");
             return;
         case ArticleReadResult::kBusy:
         case ArticleReadResult::kUnavailable:
         case ArticleReadResult::kNoSearch:  // feeds search no words
+            GiveBack(std::move(reader));
             response.status = 503;
             response.set_header("Retry-After", "5");
             response.set_content("the database is busy; try again shortly\n", "text/plain; charset=utf-8");
             return;
     }
 
-    const std::string base = BaseOf(request, host_, port_);
-    const std::string kind_name = kind == Kind::kIndex     ? "index"
-                                  : kind == Kind::kOpml    ? "opml"
-                                  : kind == Kind::kAllFeed ? "all"
-                                                           : "plan " + std::to_string(*plan_id);
-    const std::string etag = ContentTag(kind_name, snapshot, base);
-    const TimePoint since = VersionSince(request.path + "\n" + base, etag);
-    response.set_header("ETag", etag);
-    response.set_header("Last-Modified", HttpDate(since));
+    response.set_header("ETag", answer->etag);
+    response.set_header("Last-Modified", HttpDate(answer->since));
     response.set_header("Cache-Control", "no-cache");
-
     bool unchanged = false;
     if (request.has_header("If-None-Match")) {
-        unchanged = TagListed(request.get_header_value("If-None-Match"), etag);
+        unchanged = TagListed(request.get_header_value("If-None-Match"), answer->etag);
     } else if (request.has_header("If-Modified-Since")) {
         const auto asked = ParseHttpDate(request.get_header_value("If-Modified-Since"));
-        unchanged = asked && since <= *asked;
+        unchanged = asked && answer->since <= *asked;
     }
     if (unchanged) {
         response.status = 304;
-        return;
+    } else {
+        response.set_content(answer->body, answer->type);
     }
-    switch (kind) {
-        case Kind::kIndex:
-            response.set_content(IndexPage(snapshot, base), "text/html; charset=utf-8");
-            break;
-        case Kind::kOpml:
-            response.set_content(OpmlDocument(snapshot, base), "text/x-opml; charset=utf-8");
-            break;
-        case Kind::kAllFeed:
-        case Kind::kPlanFeed:
-            // Articles without a time of their own take the moment this version was first served,
-            // so that one ETag always stands for the same bytes.
-            response.set_content(AtomDocument(snapshot, plan_id, since, base + request.path),
-                                 "application/atom+xml; charset=utf-8");
-            break;
-    }
+    // The answer belongs to the reader: copied out above before another request may take it.
+    GiveBack(std::move(reader));
 }
 
 }  // namespace marl::feeds

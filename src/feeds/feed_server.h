@@ -27,6 +27,8 @@ struct ListenAddress {
     int port = 0;
 };
 std::optional<ListenAddress> ParseListenAddress(const std::string& text);
+// The other way round: "ADDR:PORT", with brackets around an IPv6 address.
+std::string ListenAddressText(const ListenAddress& address);
 inline constexpr char kDefaultListen[] = "127.0.0.1:8765";
 
 // The read-only feed server: "/" an index of the plans and their feeds, "/feeds/all.atom",
@@ -37,7 +39,9 @@ inline constexpr char kDefaultListen[] = "127.0.0.1:8765";
 class FeedServer {
   public:
     struct Options {
-        size_t threads = 16;  // requests served at once; more connections wait their turn
+        // Connections served at once (a keep-alive connection keeps its thread while it lasts);
+        // more connections wait their turn.
+        size_t threads = 64;
         std::chrono::milliseconds busy_timeout{250};
         int limit = 50;  // entries per feed
     };
@@ -77,9 +81,13 @@ class FeedServer {
     std::atomic<bool> finished_{false};  // the listening thread has returned
     std::mutex versions_mutex_;
     std::map<std::string, Version> versions_;
-    // Open read-only connections, one per request at a time, kept for the next requests.
+    // Open read-only connections, one per request at a time, kept for the next requests with the
+    // answers each has made.
+    struct Reader;
+    std::unique_ptr<Reader> TakeReader();
+    void GiveBack(std::unique_ptr<Reader> reader);
     std::mutex readers_mutex_;
-    std::vector<std::unique_ptr<ArticleReader>> readers_;
+    std::vector<std::unique_ptr<Reader>> readers_;
 };
 
 }  // namespace marl::feeds

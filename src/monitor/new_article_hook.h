@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "text/text.h"
 
@@ -14,12 +15,18 @@ struct NewArticle {
     Text time;     // "YYYY-MM-DD HH:MM:SS", local, as stored in `info`.`addtime`
 };
 
-// Told of every new article right after it has been shown, on the monitor worker. It must return
-// at once: whatever it starts runs elsewhere, so monitoring is never held up.
+// Told of every new article once its recording has been committed to the file, on the monitor
+// worker; an article whose recording was rolled back is told when it is recorded again. It must
+// return at once: whatever it starts runs elsewhere, so monitoring is never held up.
 class NewArticleHook {
   public:
     virtual ~NewArticleHook() = default;
     virtual void OnNewArticle(const NewArticle& article) = 0;
+    // The articles of one commit, in the order they were recorded: one call for a whole burst, so a
+    // hook can take them in at once. Unless overridden, OnNewArticle for each.
+    virtual void OnNewArticles(std::vector<NewArticle>&& articles) {
+        for (const NewArticle& article : articles) OnNewArticle(article);
+    }
 };
 
 }  // namespace marl

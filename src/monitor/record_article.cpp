@@ -111,22 +111,29 @@ ArticleRecorder::Outcome ArticleRecorder::LookAndRecord(const Text& link,
     row.title = text;
     row.url = address;
     row.addtime = FormatTime(now, true);
-    if (context_.db.StoreArticle(row)) {
+    uint64_t added = 0;
+    if (context_.db.StoreArticle(row, &added)) {
         // Same transaction: the plan's id reaches the file with the article or not at all.
         context_.db.StoreArticlePlan(plan_.id);
     } else {
         StatusLog(context_.ui, context_.clock,
                   SqlError() + InsertArticleStatement(position_, text, address, row.addtime));
     }
-    if (context_.new_article_hook != nullptr) {
-        context_.new_article_hook->OnNewArticle({plan_.id, plan_.name, text, address, row.addtime});
+    // The hook hears of it once the row is committed: an article that a failed commit takes back is
+    // new again next pass, and its command must run only then.
+    if (context_.new_article_hook != nullptr && added != 0) {
+        // The row's texts are not needed any more: they move on.
+        untold_.push_back(NewArticle{plan_.id, plan_.name, std::move(row.title), std::move(row.url),
+                                     std::move(row.addtime)});
+        untold_numbers_.push_back(added);
     }
     return Outcome::kRecorded;
 }
 
 void ArticleRecorder::Commit() {
     if (OutputLost()) return;
-    dropped_ += context_.db.CommitArticles();
+    dropped_ += context_.db.CommitArticles(&committed_);
+    TellCommitted();
     holding_ = false;
     in_chunk_ = false;
 }
@@ -135,9 +142,29 @@ bool ArticleRecorder::OutputLost() {
     if (output_lost_) return true;
     if (!context_.ui.OutputFailed()) return false;
     output_lost_ = true;
-    context_.db.RollbackArticles();
+    context_.db.RollbackArticles(&committed_);
+    TellCommitted();
     holding_ = false;
     return true;
+}
+
+void ArticleRecorder::TellCommitted() {
+    // Both lists ascend: one walk pairs them, keeping the committed articles in place and in order.
+    // What is not committed by now was rolled back.
+    size_t kept = 0;
+    auto committed = committed_.begin();
+    for (size_t i = 0; i < untold_.size() && i < untold_numbers_.size(); ++i) {
+        while (committed != committed_.end() && *committed < untold_numbers_[i]) ++committed;
+        if (committed == committed_.end()) break;
+        if (*committed != untold_numbers_[i]) continue;
+        if (kept != i) untold_[kept] = std::move(untold_[i]);
+        ++kept;
+    }
+    untold_.resize(kept);
+    untold_numbers_.clear();
+    committed_.clear();
+    if (!untold_.empty()) context_.new_article_hook->OnNewArticles(std::move(untold_));
+    untold_.clear();  // whatever the hook left of it
 }
 
 void ArticleRecorder::Finish() {

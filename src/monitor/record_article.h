@@ -2,8 +2,10 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "monitor/monitor_context.h"
+#include "monitor/new_article_hook.h"
 #include "store/plan_record.h"
 #include "text/text.h"
 
@@ -36,6 +38,10 @@ Text InsertArticleStatement(int32_t position, const Text& title, const Text& add
 // When the UI says its output failed, what it was shown since the last commit may never have been
 // seen: those articles are rolled back instead of committed, and this and every later candidate are
 // left for the next pass. A commit therefore only ever holds articles whose showing succeeded.
+//
+// The context's new-article hook is told of an article after its row has been committed, in the
+// order they were recorded, never of one that a failed commit or a failed output took back (it
+// comes back next pass and is told then) nor of one that could not be stored at all.
 class ArticleRecorder {
   public:
     enum class Outcome { kKnown, kRecorded, kLeft };
@@ -68,6 +74,8 @@ class ArticleRecorder {
     // Whether the UI's output has failed; the first time it has, the uncommitted articles are
     // rolled back.
     bool OutputLost();
+    // Tells the hook of the waiting articles that `committed_` names and forgets the others.
+    void TellCommitted();
 
     const MonitorContext& context_;
     const PlanRecord& plan_;
@@ -79,6 +87,11 @@ class ArticleRecorder {
     bool holding_ = false;   // the write lock was taken in this chunk
     bool in_chunk_ = false;  // looks or stores have run since the last commit
     std::chrono::steady_clock::time_point chunk_since_{};
+    // When there is a hook: the articles stored since the last commit, and the numbers that
+    // Database::StoreArticle gave their rows.
+    std::vector<NewArticle> untold_;
+    std::vector<uint64_t> untold_numbers_;
+    std::vector<uint64_t> committed_;  // kept for its capacity between commits
 };
 
 // One candidate on its own (a recorder for just this article).

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <climits>
 #include <filesystem>
@@ -143,8 +144,13 @@ std::string PlanName(const RecordedArticle& article, const std::string& classid,
 
 }  // namespace
 
+// Numbers the connections of every reader of the process, so that their versions never mix.
+std::atomic<uint64_t> connections_opened{0};
+
 struct ArticleReader::Connection {
     std::unique_ptr<sqlite3, ConnectionCloser> db;
+    uint64_t number = 0;
+    StatementPtr data_version;  // prepared at first use
     bool fold_registered = false;
     bool terms_table = false;  // temp.article_search_terms made on this connection
     // The articles of the last read, valid while the file's data version and the query are the
@@ -249,12 +255,12 @@ ArticleReadResult ArticleReader::Read(const ArticleQuery& query, ArticleSnapshot
     out = ArticleSnapshot();
     last_reason_.clear();
     const ArticleReadResult result = ReadOnce(query, out);
-    if (connection_) sqlite3_exec(connection_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    if (result != ArticleReadResult::kOk && result != ArticleReadResult::kUnknownPlan &&
-        result != ArticleReadResult::kNoSearch) {
+    if (result != ArticleReadResult::kOk && result != ArticleReadResult::kUnknownPlan) {
+        const ArticleVersion version = out.version;
         out = ArticleSnapshot();
-        connection_.reset();  // the next read opens the file afresh (it may have been replaced)
+        if (result == ArticleReadResult::kNoSearch) out.version = version;
     }
+    End(result);
     if (result != ArticleReadResult::kOk && last_reason_.empty()) {
         last_reason_ = result == ArticleReadResult::kBusy ? "数据库正被其他程序占用，请稍后再试"
                        : result == ArticleReadResult::kUnknownPlan ? "没有这个方案"
@@ -263,7 +269,34 @@ ArticleReadResult ArticleReader::Read(const ArticleQuery& query, ArticleSnapshot
     return result;
 }
 
-ArticleReadResult ArticleReader::ReadOnce(const ArticleQuery& query, ArticleSnapshot& out) {
+ArticleReadResult ArticleReader::ReadVersion(const ArticleQuery& query, ArticleVersion& out) {
+    out = ArticleVersion();
+    ArticleReadResult result = Begin(query);
+    if (result == ArticleReadResult::kOk) {
+        const int64_t data = DataVersion();
+        if (data < 0) {
+            result = ArticleReadResult::kUnavailable;
+        } else if (query.refuse_while_writing && OtherWriterActive(connection_->db.get())) {
+            result = ArticleReadResult::kBusy;
+        } else {
+            out = ArticleVersion{connection_->number, data};
+        }
+    }
+    // A version without the lock that it was read under may differ from the file by now.
+    if (result != ArticleReadResult::kOk) out = ArticleVersion();
+    End(result);
+    return result;
+}
+
+void ArticleReader::End(ArticleReadResult result) {
+    if (connection_) sqlite3_exec(connection_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (result != ArticleReadResult::kOk && result != ArticleReadResult::kUnknownPlan &&
+        result != ArticleReadResult::kNoSearch) {
+        connection_.reset();  // the next read opens the file afresh (it may have been replaced)
+    }
+}
+
+ArticleReadResult ArticleReader::Begin(const ArticleQuery& query) {
     if (path_.empty()) return ArticleReadResult::kUnavailable;
     if (!connection_) {
         // A path that starts with "file:" could be taken as a URI, whose options may create files.
@@ -274,15 +307,38 @@ ArticleReadResult ArticleReader::ReadOnce(const ArticleQuery& query, ArticleSnap
         if (rc != SQLITE_OK || opened == nullptr) return ArticleReadResult::kUnavailable;
         connection_ = std::make_unique<Connection>();
         connection_->db = std::move(db);
+        connection_->number = ++connections_opened;
     }
-    Connection& kept = *connection_;
-    sqlite3* raw = kept.db.get();
+    sqlite3* raw = connection_->db.get();
     sqlite3_busy_timeout(raw, static_cast<int>(query.busy_timeout.count()));
-    if (!kept.fold_registered) kept.fold_registered = search_index::RegisterFold(raw);
-
-    // One read transaction: the plans and the articles come from the same state of the file.
     if (sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
         return ArticleReadResult::kUnavailable;
+    return ArticleReadResult::kOk;
+}
+
+int64_t ArticleReader::DataVersion() {
+    Connection& c = *connection_;
+    if (!c.data_version) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v3(c.db.get(), "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &raw,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(raw);
+            return -1;
+        }
+        c.data_version.reset(raw);
+    }
+    sqlite3_stmt* statement = c.data_version.get();
+    const int64_t version = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
+    sqlite3_reset(statement);
+    return version;
+}
+
+ArticleReadResult ArticleReader::ReadOnce(const ArticleQuery& query, ArticleSnapshot& out) {
+    // One read transaction: the plans and the articles come from the same state of the file.
+    if (const ArticleReadResult begun = Begin(query); begun != ArticleReadResult::kOk) return begun;
+    Connection& kept = *connection_;
+    sqlite3* raw = kept.db.get();
+    if (!kept.fold_registered) kept.fold_registered = search_index::RegisterFold(raw);
     const char* plan_sql = PlanListStatement().c_str();  // ASCII: the same bytes in UTF-8
     int rc = RunQuery(raw, plan_sql, {}, [&](sqlite3_stmt* row) {
         out.plans.push_back({sqlite3_column_int(row, 0), ColumnString(row, 2)});
@@ -298,9 +354,8 @@ ArticleReadResult ArticleReader::ReadOnce(const ArticleQuery& query, ArticleSnap
         if (!known) return ArticleReadResult::kUnknownPlan;
     }
     const std::vector<std::string> words = search_index::SearchWords(query.words);
-    int64_t version = -1;
-    RunQuery(raw, "PRAGMA data_version", {},
-             [&version](sqlite3_stmt* row) { version = sqlite3_column_int64(row, 0); });
+    const int64_t version = DataVersion();
+    if (version >= 0) out.version = ArticleVersion{kept.number, version};
     std::string key = (query.plan_id ? std::to_string(*query.plan_id) : std::string("all")) + "/" +
                       std::to_string(query.limit) + "/" + std::to_string(query.offset) + "/" +
                       (query.favourites_only ? "f" : "-") + (query.count_total ? "t" : "-") +

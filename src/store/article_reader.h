@@ -26,10 +26,19 @@ struct RecordedArticle {
     bool favourite = false;
 };
 
+// Which committed state of the file a read saw. Two equal versions from reads that succeeded mean
+// that nothing was committed in between; versions of different connections are never equal.
+struct ArticleVersion {
+    uint64_t connection = 0;  // 0: none
+    int64_t data = -1;        // the connection's PRAGMA data_version
+    bool operator==(const ArticleVersion&) const = default;
+};
+
 struct ArticleSnapshot {
     std::vector<RecordedPlan> plans;        // the plan list, in position order
     std::vector<RecordedArticle> articles;  // newest first (favourites: newest favourite first)
     int64_t total = 0;                      // every match, when the query asked for the count
+    ArticleVersion version;
 };
 
 enum class ArticleReadResult {
@@ -71,6 +80,10 @@ class ArticleReader {
     ArticleReader& operator=(const ArticleReader&) = delete;
 
     ArticleReadResult Read(const ArticleQuery& query, ArticleSnapshot& out);
+    // Only the version a Read would see now, under the same rules (busy timeout, refusal while
+    // another connection holds the write lock): one look at the file, for a caller that keeps what
+    // it made of an earlier read.
+    ArticleReadResult ReadVersion(const ArticleQuery& query, ArticleVersion& out);
 
     // After a read that did not answer kOk: why, as one UTF-8 sentence for the status line
     // (for kNoSearch: the index is not built yet, the file is read-only or locked, this SQLite
@@ -80,6 +93,12 @@ class ArticleReader {
   private:
     struct Connection;
     ArticleReadResult ReadOnce(const ArticleQuery& query, ArticleSnapshot& out);
+    // Opens the file unless open, sets the busy timeout and begins a read transaction.
+    ArticleReadResult Begin(const ArticleQuery& query);
+    // The connection's data version, within the read transaction; -1 when it cannot be read.
+    int64_t DataVersion();
+    // After a read: ends the read transaction, and forgets the connection when the read failed.
+    void End(ArticleReadResult result);
 
     std::string path_;
     std::unique_ptr<Connection> connection_;

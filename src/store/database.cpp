@@ -150,10 +150,13 @@ class Database::Connection {
     // that holds the articles stored so far.
     enum class Kept { kNone, kReading, kWriting };
     Kept kept = Kept::kNone;
-    int32_t pending = 0;            // articles stored in the write transaction so far
-    int32_t dropped = 0;            // stored articles rolled back since CommitArticles last reported
-    int64_t last_stored = 0;        // rowid of the row the last StoreArticle added; 0: none
-    bool plan_table_ready = false;  // article_plan made sure of on this connection
+    int32_t pending = 0;                   // articles stored in the write transaction so far
+    int32_t dropped = 0;                   // stored articles rolled back since CommitArticles last reported
+    int64_t last_stored = 0;               // rowid of the row the last StoreArticle added; 0: none
+    uint64_t added = 0;                    // the number of the last row StoreArticle added
+    std::vector<uint64_t> open_rows;       // numbers of the rows added in the write transaction
+    std::vector<uint64_t> committed_rows;  // numbers of the rows committed since last handed over
+    bool plan_table_ready = false;         // article_plan made sure of on this connection
 
     sqlite3_stmt* Prepared(StatementPtr& slot, const char* sql) {
         if (!slot) {
@@ -174,6 +177,13 @@ class Database::Connection {
         if (kept == Kept::kWriting) dropped += pending;
         kept = Kept::kNone;
         pending = 0;
+        open_rows.clear();
+    }
+
+    // The numbers of the rows committed since the last call, handed to `out` when asked for.
+    void HandOverCommitted(std::vector<uint64_t>* out) {
+        if (out != nullptr) out->swap(committed_rows);
+        committed_rows.clear();
     }
 
     // Ends the transaction kept open between recording calls. A commit that fails is rolled back,
@@ -185,8 +195,15 @@ class Database::Connection {
         if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
             if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
             if (writing) dropped += pending;
+        } else {
+            try {
+                committed_rows.insert(committed_rows.end(), open_rows.begin(), open_rows.end());
+            } catch (const std::bad_alloc&) {
+                // Committed all the same; only nobody is told of these rows.
+            }
         }
         pending = 0;
+        open_rows.clear();
     }
 
     // Ends the kept transaction without keeping what it stored; returns how many articles that was.
@@ -195,6 +212,7 @@ class Database::Connection {
         const int32_t taken_back = kept == Kept::kWriting ? pending : 0;
         kept = Kept::kNone;
         pending = 0;
+        open_rows.clear();
         if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         return taken_back;
     }
@@ -389,7 +407,8 @@ Database::Seen Database::CheckArticle(const Text& address) {
     return look_once();
 }
 
-bool Database::StoreArticle(const ArticleRecord& article) {
+bool Database::StoreArticle(const ArticleRecord& article, uint64_t* added) {
+    if (added != nullptr) *added = 0;
     std::string classid, title, url, addtime;
     try {
         classid = StoredForm(article.classid);
@@ -414,10 +433,18 @@ bool Database::StoreArticle(const ArticleRecord& article) {
     c.last_stored = 0;
     if (stored) {
         ++c.pending;
-        if (sqlite3_changes(c.get()) > 0) c.last_stored = sqlite3_last_insert_rowid(c.get());
-        // A file with a search index finds the article there from the same commit on; when the
-        // index cannot take it, the article stays stored and searches find it by a scan.
-        if (c.last_stored != 0) c.search_writer.Add(c.get(), c.last_stored, title, url);
+        if (sqlite3_changes(c.get()) > 0) {
+            c.last_stored = sqlite3_last_insert_rowid(c.get());
+            try {
+                c.open_rows.push_back(++c.added);
+                if (added != nullptr) *added = c.added;
+            } catch (const std::bad_alloc&) {
+                // Stored all the same; only its number is not kept, so nobody is told of it.
+            }
+            // A file with a search index finds the article there from the same commit on; when the
+            // index cannot take it, the article stays stored and searches find it by a scan.
+            c.search_writer.Add(c.get(), c.last_stored, title, url);
+        }
     } else {
         c.NoteLostTransaction();
     }
@@ -435,19 +462,24 @@ bool Database::StoreArticlePlan(int32_t plan_id) {
     return c.plan_table_ready && InsertArticlePlan(c.get(), article, plan_id);
 }
 
-int32_t Database::CommitArticles() {
+int32_t Database::CommitArticles(std::vector<uint64_t>* committed) {
+    if (committed != nullptr) committed->clear();
     auto lock = Acquire();
     if (!connection_) return 0;
     connection_->EndKeptTransaction();
+    connection_->HandOverCommitted(committed);
     const int32_t dropped = connection_->dropped;
     connection_->dropped = 0;
     return dropped;
 }
 
-int32_t Database::RollbackArticles() {
+int32_t Database::RollbackArticles(std::vector<uint64_t>* committed) {
+    if (committed != nullptr) committed->clear();
     auto lock = Acquire();
     if (!connection_) return 0;
-    return connection_->RollbackKeptTransaction();
+    const int32_t taken_back = connection_->RollbackKeptTransaction();
+    connection_->HandOverCommitted(committed);
+    return taken_back;
 }
 
 void Database::SetIdleHook(std::function<void()> hook) {

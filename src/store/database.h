@@ -73,18 +73,24 @@ class Database {
     // locks, for a caller whose showing of those articles failed: they are new again next time.
     // It returns how many were taken back.
     //
+    // Which articles reached the file: StoreArticle gives every row it adds a number in `added`
+    // (counting up on this connection, never used twice; 0 when it added none). CommitArticles and
+    // RollbackArticles hand over in `committed` the numbers of every row committed since either of
+    // them was last called, in ascending order, also those that another operation's commit took
+    // into the file in between; a number missing from it was rolled back.
+    //
     // Values go to the file as UTF-8; one that is not valid GBK goes as its bytes unchanged, the
     // same for the look and the insert, so such an address is still found again.
     enum class Seen { kSeen, kNew, kUnknown };
     Seen CheckArticle(const Text& address);
-    bool StoreArticle(const ArticleRecord& article);
+    bool StoreArticle(const ArticleRecord& article, uint64_t* added = nullptr);
     // Keeps the id of the plan that found the article the last StoreArticle added, in table
     // article_plan (created with the first one) and in the same write transaction, so the
     // article and its plan reach the file together or not at all. False when StoreArticle added
     // no row just before, or the table cannot be written; the article itself stays stored.
     bool StoreArticlePlan(int32_t plan_id);
-    int32_t CommitArticles();
-    int32_t RollbackArticles();
+    int32_t CommitArticles(std::vector<uint64_t>* committed = nullptr);
+    int32_t RollbackArticles(std::vector<uint64_t>* committed = nullptr);
 
     // Run between the 10 ms retries while a caller waits for the connection, so that a waiting
     // user-interface thread keeps handling its events. Only the thread that installs the hook

@@ -1,16 +1,15 @@
 // feed, serve and pass --exec through the real marltips-cli.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <pugixml.hpp>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -101,7 +100,9 @@ TEST_F(CliFeedTest, FailingCommandIsOneStatusLineAndThePassStillSucceeds) {
     EXPECT_EQ(failures, 4) << pass.out;
 }
 
-TEST_F(CliFeedTest, ReadOnlyDatabaseStillMonitorsRunsTheCommandAndGivesItsFeed) {
+// The command runs for recorded articles only: on a file nobody may write, the article is shown
+// (and shown again next pass), but no command runs for it once per pass.
+TEST_F(CliFeedTest, ReadOnlyDatabaseStillMonitorsAndGivesItsFeedButRunsNoCommand) {
     ASSERT_EQ(RunCli({"pass", "--dir", Dir(), "1"}).code, 0);  // four articles stored
     server_.SetPage("/news", "<a href=\"/n/9.html\">Ninth</a>");
     // Readable by everyone, writable by nobody; the run gives up root first.
@@ -124,11 +125,54 @@ TEST_F(CliFeedTest, ReadOnlyDatabaseStillMonitorsRunsTheCommandAndGivesItsFeed) 
     }
     EXPECT_EQ(articles, 1);
     EXPECT_EQ(failed_stores, 1);
-    EXPECT_EQ(test::ReadFileBytes(log), "Ninth\n");
+    EXPECT_FALSE(std::filesystem::exists(log));
     const CliResult feed = RunCli({"feed", "--dir", Dir(), "--plan", "1"}, true);
     ASSERT_EQ(feed.code, 0) << feed.err;
     EXPECT_EQ(Values(feed.out, "title").size(), 4u);
     ::chmod(dir_.path().c_str(), 0755);
+}
+
+// A pass whose commit fails (another program keeps reading the file past the busy time) runs no
+// command; the next pass records the articles again and runs each command exactly once.
+TEST_F(CliFeedTest, RolledBackPassRunsNoCommandAndTheNextPassRunsEachOnce) {
+    const std::string log = dir_.File("ran");
+    const std::vector<std::string> pass = {
+        "pass", "--dir", Dir(), "--json", "--exec", "printf '%s\\n' \"$MARL_URL\" >> " + log, "1"};
+    {
+        sqlite3* reader = nullptr;
+        ASSERT_EQ(sqlite3_open(dir_.File("marltips.db").c_str(), &reader), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM info;", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        const CliResult held = RunCli(pass);
+        sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(reader);
+        ASSERT_EQ(held.code, 0) << held.err;
+        int articles = 0, dropped = 0;
+        for (const auto& record : held.JsonLines()) {
+            if (record["event"] == "article") ++articles;
+            if (std::string(record.value("text", "")).find("保存未完成") != std::string::npos) ++dropped;
+        }
+        EXPECT_EQ(articles, 4);
+        EXPECT_EQ(dropped, 1) << held.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(log));
+
+    ASSERT_EQ(RunCli(pass).code, 0);
+    ASSERT_EQ(RunCli(pass).code, 0);  // nothing new: no command
+    std::vector<std::string> urls;
+    std::istringstream lines(test::ReadFileBytes(log));
+    for (std::string line; std::getline(lines, line);) urls.push_back(line);
+    // Commands run four at a time, so they may finish in any order.
+    std::sort(urls.begin(), urls.end());
+    ASSERT_EQ(urls.size(), 4u) << test::ReadFileBytes(log);
+    EXPECT_EQ(std::unique(urls.begin(), urls.end()), urls.end()) << test::ReadFileBytes(log);
+    for (int n = 1; n <= 4; ++n) {
+        const std::string page = "/n/" + std::to_string(n) + ".html";
+        EXPECT_EQ(std::count_if(urls.begin(), urls.end(),
+                                [&](const std::string& url) { return url.find(page) != std::string::npos; }),
+                  1)
+            << page;
+    }
 }
 
 TEST_F(CliFeedTest, OutputFileAndRefusals) {
@@ -181,28 +225,20 @@ TEST_F(CliFeedTest, ServeAnswersOnLoopbackUntilInterrupted) {
     EXPECT_EQ(serve.Finish(30s), 0) << serve.err();
 }
 
-// A port that was free a moment ago.
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    close(fd);
-    return port;
-}
-
 TEST_F(CliFeedTest, WatchServesTheFeedsInTheSameProcess) {
-    const int port = FreePort();
-    CliProcess watch(
-        {"watch", "--dir", Dir(), "--json", "--serve", "127.0.0.1:" + std::to_string(port), "1"});
+    CliProcess watch({"watch", "--dir", Dir(), "--json", "--serve", "127.0.0.1:0", "1"});
     // The last article of the first pass has been recorded once the page's status lines are through.
     ASSERT_TRUE(watch.ReadUntil("筛选链接数", 60s)) << watch.err();
+    // The first record tells the port chosen.
+    const std::string first = watch.out().substr(0, watch.out().find('\n'));
+    const auto listening = nlohmann::json::parse(first, nullptr, false);
+    ASSERT_TRUE(listening.is_object()) << first;
+    EXPECT_EQ(listening.size(), 2u) << first;
+    EXPECT_EQ(listening.value("event", ""), "listening") << first;
+    const std::string address = listening.value("address", "");
+    ASSERT_EQ(address.rfind("127.0.0.1:", 0), 0u) << first;
+    const int port = std::stoi(address.substr(std::string("127.0.0.1:").size()));
+    ASSERT_GT(port, 0);
     httplib::Client client("127.0.0.1", port);
     std::vector<std::string> titles;
     for (int attempt = 0; attempt < 100 && titles.size() != 4; ++attempt) {
@@ -213,6 +249,23 @@ TEST_F(CliFeedTest, WatchServesTheFeedsInTheSameProcess) {
         if (titles.size() != 4) std::this_thread::sleep_for(100ms);
     }
     EXPECT_EQ(titles.size(), 4u);
+    watch.Signal(SIGTERM);
+    EXPECT_EQ(watch.Finish(60s), 0) << watch.err();
+}
+
+TEST_F(CliFeedTest, WatchWithoutJsonSaysWhereItServes) {
+    CliProcess watch({"watch", "--dir", Dir(), "--serve", "127.0.0.1:0", "1"});
+    ASSERT_TRUE(watch.ReadUntil("/\n", 60s)) << watch.err();
+    const std::string first = watch.out().substr(0, watch.out().find('\n'));
+    const std::string prefix = "serving http://127.0.0.1:";
+    ASSERT_EQ(first.rfind(prefix, 0), 0u) << first;
+    ASSERT_EQ(first.back(), '/') << first;
+    const int port = std::stoi(first.substr(prefix.size()));
+    ASSERT_GT(port, 0);
+    httplib::Client client("127.0.0.1", port);
+    const auto index = client.Get("/");
+    ASSERT_TRUE(index);
+    EXPECT_NE(index->status, 404);
     watch.Signal(SIGTERM);
     EXPECT_EQ(watch.Finish(60s), 0) << watch.err();
 }

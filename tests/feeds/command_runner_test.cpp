@@ -124,7 +124,11 @@ TEST(CommandRunner, RunsEveryArticleInOrderOffTheCallersThread) {
     CommandRunner::Options options;
     options.max_running = 1;
     CommandRunner runner("printf '%s\\n' \"$MARL_TITLE\" >> '" + log + "'", reports.Sink(), options);
-    for (int i = 0; i < 20; ++i) runner.OnNewArticle(Article("t" + std::to_string(i)));
+    // One at a time, then as the batch of a commit.
+    for (int i = 0; i < 10; ++i) runner.OnNewArticle(Article("t" + std::to_string(i)));
+    std::vector<NewArticle> batch;
+    for (int i = 10; i < 20; ++i) batch.push_back(Article("t" + std::to_string(i)));
+    runner.OnNewArticles(std::move(batch));
     ASSERT_TRUE(runner.WaitIdle(nullptr, 50ms));
     std::string expected;
     for (int i = 0; i < 20; ++i) expected += "t" + std::to_string(i) + "\n";
@@ -134,23 +138,38 @@ TEST(CommandRunner, RunsEveryArticleInOrderOffTheCallersThread) {
 
 TEST(CommandRunner, FullQueueDropsTheNewestAndSaysSoOnce) {
     test::TempDir dir;
-    const std::string gate = dir.File("gate");
     Reports reports;
     CommandRunner::Options options;
     options.max_running = 1;
     options.queue_limit = 2;
-    {
-        // The first command waits for the gate, so the queue fills behind it.
-        CommandRunner runner("while [ ! -e '" + gate + "' ]; do sleep 0.01; done", reports.Sink(), options);
-        for (int i = 0; i < 6; ++i) runner.OnNewArticle(Article("t" + std::to_string(i)));
+    for (const bool one_batch : {false, true}) {
+        const std::string gate = dir.File(one_batch ? "gate-batch" : "gate-one-by-one");
+        {
+            // The first command waits for the gate, so the queue fills behind it.
+            CommandRunner runner("while [ ! -e '" + gate + "' ]; do sleep 0.01; done", reports.Sink(),
+                                 options);
+            std::vector<NewArticle> articles;
+            for (int i = 0; i < 6; ++i) articles.push_back(Article("t" + std::to_string(i)));
+            if (one_batch) {
+                runner.OnNewArticles(std::move(articles));
+            } else {
+                for (const NewArticle& article : articles) runner.OnNewArticle(article);
+            }
+            std::lock_guard<std::mutex> lock(reports.mutex);
+            // One to three were taken (one may already run), the rest dropped with a single line.
+            ASSERT_EQ(reports.lines.size(), 1u) << one_batch;
+            EXPECT_EQ(reports.lines[0].rfind(Gbk("新文章命令排队已满（2 条）"), 0), 0u);
+            // A batch is queued whole before any command starts: the third is the first dropped.
+            if (one_batch) {
+                EXPECT_EQ(reports.lines[0].substr(reports.lines[0].size() - 2), "t2");
+            }
+            reports.lines.clear();
+        }
+        // Ending the runner left the waiting command to itself: nothing was reported after the end.
+        test::WriteFileBytes(gate, "");
         std::lock_guard<std::mutex> lock(reports.mutex);
-        // One to three were taken (one may already run), the rest dropped with a single line.
-        ASSERT_EQ(reports.lines.size(), 1u);
-        EXPECT_EQ(reports.lines[0].rfind(Gbk("新文章命令排队已满（2 条）"), 0), 0u);
+        EXPECT_TRUE(reports.lines.empty());
     }
-    // Ending the runner left the waiting command to itself: nothing was reported after the end.
-    test::WriteFileBytes(gate, "");
-    EXPECT_EQ(reports.lines.size(), 1u);
 }
 
 TEST(CommandRunner, FailuresAreReportedAndMonitoringGoesOn) {

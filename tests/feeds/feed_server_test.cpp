@@ -1,10 +1,18 @@
 // The feed server over loopback HTTP, on a real database file.
 #include "feeds/feed_server.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <pugixml.hpp>
+#include <vector>
 
 #include "feed_store.h"
 #include "store/raw_sqlite.h"
@@ -136,6 +144,88 @@ TEST_F(ServedFeeds, WriteLockHeldElsewhereGives503NeverAHalfFeed) {
     ASSERT_TRUE(after);
     EXPECT_EQ(after->status, 200);
     EXPECT_NE(after->body.find("half"), std::string::npos);
+}
+
+// An answer made once is kept for the next requests; every commit of any kind (articles, a plan
+// renamed or deleted) and a writer holding the file are seen at once all the same.
+TEST_F(ServedFeeds, KeptAnswersFollowEveryCommit) {
+    const auto plan = Get("/feeds/1.atom");
+    ASSERT_TRUE(plan);
+    const std::string etag = plan->get_header_value("ETag");
+    ASSERT_EQ(Get("/feeds/2.atom")->status, 200);
+    ASSERT_EQ(Get("/feeds/1.atom", {{"If-None-Match", etag}})->status, 304);
+
+    test::RawSqlite other(store_.path());
+    other.Exec("UPDATE rule SET name = 'Renamed' WHERE id = 1");
+    const auto renamed = Get("/feeds/1.atom", {{"If-None-Match", etag}});
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(renamed->status, 200);
+    pugi::xml_document feed;
+    feed.load_string(renamed->body.c_str());
+    EXPECT_STREQ(feed.child("feed").child_value("title"), "Renamed");
+    const std::string renamed_etag = renamed->get_header_value("ETag");
+    EXPECT_NE(renamed_etag, etag);
+
+    other.Exec("DELETE FROM rule WHERE id = 2");
+    EXPECT_EQ(Get("/feeds/2.atom")->status, 404);
+    // The plan list is part of every answer: the feed of plan 1 changed with it.
+    const auto after_delete = Get("/feeds/1.atom", {{"If-None-Match", renamed_etag}});
+    ASSERT_TRUE(after_delete);
+    EXPECT_EQ(after_delete->status, 200);
+    const std::string current = after_delete->get_header_value("ETag");
+
+    other.Exec("BEGIN IMMEDIATE");
+    EXPECT_EQ(Get("/feeds/1.atom", {{"If-None-Match", current}})->status, 503);
+    other.Exec("ROLLBACK");
+    EXPECT_EQ(Get("/feeds/1.atom", {{"If-None-Match", current}})->status, 304);
+
+    // Another host name: links under that address, so a tag of its own.
+    const auto other_host = Get("/feeds/1.atom", {{"Host", "feeds.example:8080"}});
+    ASSERT_TRUE(other_host);
+    EXPECT_NE(other_host->get_header_value("ETag"), current);
+    EXPECT_NE(other_host->body.find("http://feeds.example:8080/feeds/1.atom"), std::string::npos);
+}
+
+// Readers that connect at the same moment are all taken in by the system, even before the server
+// has accepted any of them: none has its connection attempt dropped and retried seconds later.
+TEST(FeedServerListening, ManyReadersConnectingAtOnceAreAllTakenIn) {
+    test::FeedStore store;
+    FeedServer server(store.path());
+    ASSERT_TRUE(server.Bind({"127.0.0.1", 0}));  // bound and listening, not yet accepting
+    constexpr int kReaders = 50;
+    std::vector<int> sockets;
+    for (int i = 0; i < kReaders; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ASSERT_GE(fd, 0);
+        sockets.push_back(fd);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(server.port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int started = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ASSERT_TRUE(started == 0 || errno == EINPROGRESS) << errno;
+    }
+    // The handshake is the kernel's own on loopback; the wait only bounds attempts that were dropped.
+    std::vector<pollfd> pending;
+    for (const int fd : sockets) pending.push_back({fd, POLLOUT, 0});
+    int connected = 0;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!pending.empty() && std::chrono::steady_clock::now() < give_up) {
+        if (poll(pending.data(), pending.size(), 100) < 0) break;
+        std::vector<pollfd> still;
+        for (const pollfd& entry : pending) {
+            if (entry.revents == 0) {
+                still.push_back({entry.fd, POLLOUT, 0});
+                continue;
+            }
+            int error = -1;
+            socklen_t length = sizeof error;
+            if (getsockopt(entry.fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) ++connected;
+        }
+        pending = std::move(still);
+    }
+    for (const int fd : sockets) close(fd);
+    EXPECT_EQ(connected, kReaders);
 }
 
 TEST(ListenAddress, LoopbackByDefaultAndStrictParsing) {

@@ -195,6 +195,13 @@ int RunMonitorCommand(const MonitorOptions& options, bool forever) {
         if (!address || !server->Bind(*address))
             return UsageError("watch: cannot listen on " + options.serve);
         server->Start();
+        // Told once listening, with the port chosen when 0 was asked for.
+        const std::string listening = feeds::ListenAddressText({address->host, server->port()});
+        if (options.json) {
+            EmitJson({{"event", "listening"}, {"address", listening}});
+        } else {
+            EmitLine("serving http://" + listening + "/");
+        }
     }
     const MonitorContext context{db, plans, shared_ui, clock, {}, runner.get()};
     const PlanProcessor process = [&context](int32_t position) { ProcessPlan(context, position); };

@@ -30,9 +30,8 @@ int RunServe(const ServeOptions& options) {
     if (!address) return UsageError("serve: not ADDR:PORT: " + options.listen);
     feeds::FeedServer server(db_path);
     if (!server.Bind(*address)) return UsageError("serve: cannot listen on " + options.listen);
-    const std::string host =
-        address->host.find(':') != std::string::npos ? "[" + address->host + "]" : address->host;
-    EmitLine("serving http://" + host + ":" + std::to_string(server.port()) + "/");
+    // Told once listening, with the port chosen when 0 was asked for.
+    EmitLine("serving http://" + feeds::ListenAddressText({address->host, server.port()}) + "/");
     server.Start();
     int signal = 0;
     while (sigwait(&signals, &signal) != 0) {
