@@ -55,6 +55,9 @@ struct ArticleQuery {
     bool favourites_only = false;  // only favourites, newest favourite first
     int64_t offset = 0;            // matches skipped before the first one returned (paging)
     bool count_total = false;      // fill ArticleSnapshot::total with the number of all matches
+    // Without a usable search index: search by reading every row (slow on a large file) instead of
+    // answering kNoSearch.
+    bool scan_without_index = false;
 };
 
 // Reads the plan list and the newest articles (of one plan: those recorded with its id) from
