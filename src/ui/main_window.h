@@ -171,7 +171,6 @@ class MainWindow : public QWidget {
 
     std::string database_path_;
     const SharedPlanList* plans_ = nullptr;
-    std::unique_ptr<ArticleReader> reader_;
     // What the 查询 and 收藏 lists show and how far they have been read; none while empty.
     std::unique_ptr<StoredRows> search_rows_, favourite_rows_;
     QString search_index_note_;

@@ -89,7 +89,6 @@ void MainWindow::BuildHistoryPages() {
 void MainWindow::SetArticleDatabase(const std::string& path, const SharedPlanList* plans) {
     database_path_ = path;
     plans_ = plans;
-    reader_ = path.empty() ? nullptr : std::make_unique<ArticleReader>(path);
 }
 
 void MainWindow::SetSearchIndexNote(const QString& note) { search_index_note_ = note; }
@@ -113,14 +112,17 @@ QString MainWindow::ListAddressOfPlan(const std::optional<int32_t>& plan_id) con
 }
 
 bool MainWindow::LoadPage(StoredRows& rows, QString& why) {
-    if (!reader_) {
+    if (database_path_.empty()) {
         why = QStringLiteral("没有打开数据库 marltips.db，无法读取文章");
         return false;
     }
+    // A connection for this read only: between the user's reads the window holds nothing open on
+    // the file.
+    ArticleReader reader(database_path_);
     ArticleSnapshot snapshot;
-    const ArticleReadResult result = reader_->Read(rows.query, snapshot);
+    const ArticleReadResult result = reader.Read(rows.query, snapshot);
     if (result != ArticleReadResult::kOk) {
-        const QString reason = Utf8(reader_->LastReason());
+        const QString reason = Utf8(reader.LastReason());
         switch (result) {
             case ArticleReadResult::kNoSearch:
                 why = !search_index_note_.isEmpty() ? search_index_note_

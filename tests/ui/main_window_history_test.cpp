@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -118,7 +120,14 @@ TEST_F(MainWindowHistoryTest, TypingSearchesAfterAPauseAndEnterAtOnceNewestFirst
     auto window = OpenWindow();
     ArticleList* results = window->search_list();
 
-    QTest::keyClicks(window->search_box(), QStringLiteral("地铁"));
+    // Chinese words come from the input method, as committed text.
+    window->search_box()->setFocus();
+    for (const QString& character : {QStringLiteral("地"), QStringLiteral("铁")}) {
+        QInputMethodEvent typed;
+        typed.setCommitString(character);
+        QCoreApplication::sendEvent(window->search_box(), &typed);
+    }
+    ASSERT_EQ(window->search_box()->text(), QStringLiteral("地铁"));
     // Nothing is read while the user is typing.
     EXPECT_EQ(results->topLevelItemCount(), 0);
     EXPECT_EQ(window->tabs()->currentIndex(), 0);
