@@ -5,7 +5,7 @@ JOBS      ?= $(shell nproc)
 # CI builds with warnings as errors.
 WERROR    ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps configure build run test check bench format clean
+.PHONY: all deps configure build run test check bench format clean package
 
 all: build
 
@@ -23,7 +23,7 @@ build: configure
 # and says how to go on.
 run: build
 	cmake --install $(BUILD_DIR) --prefix $(DIST_DIR)
-	$(DIST_DIR)/marltips-cli init
+	$(DIST_DIR)/marltips-cli init --dir $(DIST_DIR)
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  $(DIST_DIR)/marltips; \
 	else \
@@ -33,6 +33,10 @@ run: build
 	  echo "  $(DIST_DIR)/marltips-cli plans      list the plans"; \
 	  echo "  $(DIST_DIR)/marltips-cli watch      monitor the checked plans"; \
 	fi
+
+# The Debian package marltips_VERSION_amd64.deb in $(BUILD_DIR)/ (cmake/package.cmake).
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) --timeout 600

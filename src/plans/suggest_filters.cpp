@@ -90,31 +90,28 @@ void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered
         (own.count(m.link) ? own_rows : other_rows).push_back(&m);
     }
     if (own_rows.empty() || other_rows.empty()) return;
-    // The attributes of the first own anchor's start tag, each as written: name="value".
-    const std::string_view row = own_rows.front()->row;
-    const std::string_view tag = row.substr(0, row.find('>'));
+    // The attributes of the first own row's start tags, each as written: name="value", those of the
+    // tag holding the link first, then those of the tags before it in the row. The link's tag need not
+    // be the row's first: where an anchor before it has no quoted href (the page's clean-up drops
+    // single quotes), the match runs on from that anchor to this one, and a wrapper between them
+    // (<span class="titleline">) can mark the row when the anchor itself has nothing to tell.
+    const LinkMatch& first = *own_rows.front();
+    const size_t link_at = static_cast<size_t>(first.link.data() - first.row.data());
+    std::unordered_set<std::string_view> with_rows;
+    for (const LinkMatch* m : own_rows) with_rows.insert(m->link);
     std::string_view best;
     size_t best_left = other_rows.size();
-    for (size_t at = tag.find(' '); at != std::string_view::npos; at = tag.find(' ', at + 1)) {
-        const size_t eq = tag.find("=\"", at);
-        if (eq == std::string_view::npos) break;
-        const size_t close = tag.find('"', eq + 2);
-        if (close == std::string_view::npos) break;
-        const std::string_view attribute = tag.substr(at + 1, close + 1 - at - 1);
+    auto try_attribute = [&](std::string_view attribute) {
         if (attribute.find(' ') != std::string_view::npos && attribute.find(' ') < attribute.find('='))
-            continue;
-        if (StartsWithNoCase(attribute, "href") || attribute.find("[*]") != std::string_view::npos) continue;
-        if (std::any_of(attribute.begin(), attribute.end(), IsDigit)) continue;
+            return;
+        if (StartsWithNoCase(attribute, "href") || attribute.find("[*]") != std::string_view::npos) return;
+        if (std::any_of(attribute.begin(), attribute.end(), IsDigit)) return;
         std::unordered_set<std::string_view> covered;
         for (const LinkMatch* m : own_rows) {
             if (m->row.find(attribute) != std::string_view::npos) covered.insert(m->link);
         }
-        if (covered.size() != own.size() && covered.size() < own_rows.size()) {
-            // Every own link that has a row must keep one.
-            std::unordered_set<std::string_view> with_rows;
-            for (const LinkMatch* m : own_rows) with_rows.insert(m->link);
-            if (covered.size() != with_rows.size()) continue;
-        }
+        // Every own link that has a row must keep one.
+        if (covered.size() != own.size() && covered.size() != with_rows.size()) return;
         const size_t left =
             static_cast<size_t>(std::count_if(other_rows.begin(), other_rows.end(), [&](const LinkMatch* m) {
                 return m->row.find(attribute) != std::string_view::npos;
@@ -123,7 +120,20 @@ void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered
             best_left = left;
             best = attribute;
         }
-        at = close;
+    };
+    for (size_t open = first.row.rfind('<', link_at); open != std::string_view::npos;
+         open = open == 0 ? std::string_view::npos : first.row.rfind('<', open - 1)) {
+        const size_t tag_end = first.row.find('>', open);
+        if (tag_end == std::string_view::npos || first.row[open + 1] == '/') continue;
+        const std::string_view tag = first.row.substr(open, tag_end - open);
+        for (size_t at = tag.find(' '); at != std::string_view::npos; at = tag.find(' ', at + 1)) {
+            const size_t eq = tag.find("=\"", at);
+            if (eq == std::string_view::npos) break;
+            const size_t close = tag.find('"', eq + 2);
+            if (close == std::string_view::npos) break;
+            try_attribute(tag.substr(at + 1, close - at));
+            at = close;
+        }
     }
     if (best.empty()) return;
     form.url_key = Text(best);
@@ -200,7 +210,21 @@ void ChooseFilters(std::string_view area, const std::vector<std::string_view>& o
         form = trial;
         std::erase_if(others, [&](std::string_view l) { return !filter.Matches(l); });
     }
-    if (!left.empty()) ChooseRowMarker(matches, own_set, form);
+    if (left.empty()) return;
+    ChooseRowMarker(matches, own_set, form);
+    if (form.url_key.empty() || (form.inc1.empty() && form.inc0.empty())) return;
+    // Words that the row marker makes needless go again: they were taken from the addresses on the
+    // page today (one user's, one site's) and would only stand in the way of tomorrow's articles.
+    const auto passes = [&](const LinkMatch& m) {
+        return m.row.find(form.url_key) != std::string_view::npos;
+    };
+    const bool marker_alone_enough = std::none_of(matches.begin(), matches.end(), [&](const LinkMatch& m) {
+        return !own_set.count(m.link) && passes(m);
+    });
+    if (marker_alone_enough) {
+        form.inc1.clear();
+        form.inc0.clear();
+    }
 }
 
 double RunSuggestedPlan(std::string_view page, const std::vector<std::string_view>& own,

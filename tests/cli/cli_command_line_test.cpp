@@ -115,7 +115,7 @@ TEST_F(CliCommandLineTest, EveryCommandRefusesWhatItDoesNotKnowAndChangesNothing
         {"--version", "extra"},
         {"--version", "plans"},
         {"--version", "--version"},
-        // An empty --dir would mean the program's folder.
+        // An empty --dir would mean the default folder.
         {"init", "--dir", ""},
         {"plans", "--dir="},
         {"delete", "--dir", "", "8"},
@@ -228,6 +228,10 @@ TEST_F(CliCommandLineTest, HelpShowsEveryOptionAndItsDefault) {
         "--mode 1|2|3=3", "--passes N=1",    "--dir DIR",          "--encoding auto|gbk|utf-8=auto",
     };
     for (const char* shown : defaults) EXPECT_NE(program.out.find(shown), std::string::npos) << shown;
+    // A check's own name is not shown after the value's name, as in "--exec CMD:CMD" before.
+    for (const char* shown :
+         {"--exec CMD ", "--serve ADDR:PORT ", "--output FILE ", "--listen ADDR:PORT=127"})
+        EXPECT_NE(program.out.find(shown), std::string::npos) << shown;
 }
 
 TEST_F(CliCommandLineTest, VersionAndNoCommand) {

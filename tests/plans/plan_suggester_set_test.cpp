@@ -10,9 +10,9 @@ namespace marl::test {
 namespace {
 
 // What the suggestion reaches on the set today; a change that does worse fails here.
-constexpr size_t kFirstRightFloor = 17;
-constexpr size_t kAnyRightFloor = 18;
-constexpr size_t kChangedRightFloor = 15;
+constexpr size_t kFirstRightFloor = 18;
+constexpr size_t kAnyRightFloor = 19;
+constexpr size_t kChangedRightFloor = 16;
 constexpr size_t kNoListAnsweredFloor = 6;
 
 TEST(PlanSuggesterSet, HoldsItsAccuracyOnTheLabelledPages) {

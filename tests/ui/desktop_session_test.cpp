@@ -1,4 +1,5 @@
 #include "app/desktop/desktop_session.h"
+#include "store/data_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,20 @@
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "store/plan_store.h"
 #include "text/text.h"
 
+namespace CLI {
+class App;
+}
+
 namespace marl::cli {
 
-// What each command was asked to do, as the command line parser (cli_parser.cpp) fills it in: every
+// What each command was asked to do, as its Add…Command declared it and the parse filled it in: every
 // option of the command with its default, already checked. Texts marked GBK have been converted
 // from the UTF-8 argument; encodings are "auto", "gbk" or "utf-8", lower case.
 
@@ -110,6 +116,33 @@ int RunPass(const MonitorOptions& options);
 int RunWatch(const MonitorOptions& options);
 int RunFeed(const FeedOptions& options);
 int RunServe(const ServeOptions& options);
+
+// One command of the command line: its part of the parser, and what runs it once it was parsed.
+struct Command {
+    CLI::App* app = nullptr;
+    std::function<int()> run;
+};
+
+// A command whose options live as long as the command line: the parser writes into them, the handler
+// reads them.
+template <typename Options>
+Command MakeCommand(CLI::App* app, std::shared_ptr<Options> options, int (*handler)(const Options&)) {
+    return {app, [options = std::move(options), handler] { return handler(*options); }};
+}
+
+// Each command declares itself and its options on the program's parser, beside its handler. The
+// program lists them in this order in its help (cli_parser.cpp).
+Command AddInitCommand(CLI::App& program);
+Command AddPlansCommand(CLI::App& program);
+Command AddSaveCommand(CLI::App& program);
+Command AddDeleteCommand(CLI::App& program);
+Command AddFetchCommand(CLI::App& program);
+Command AddTestCommand(CLI::App& program);
+Command AddSuggestCommand(CLI::App& program);
+Command AddPassCommand(CLI::App& program);
+Command AddWatchCommand(CLI::App& program);
+Command AddFeedCommand(CLI::App& program);
+Command AddServeCommand(CLI::App& program);
 
 // The request header text of the options: the editor's default block when asked for, then the given
 // lines, joined with CR LF.

@@ -5,19 +5,14 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/terminal_text.h"
+#include "store/data_folder.h"
 #include "store/database.h"
 #include "store/plan_store.h"
 #include "text/gbk_codec.h"
 
 namespace marl::cli {
 
-std::string DataDir(const std::string& dir) {
-    if (!dir.empty()) return dir;
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return ".";
-    return exe.parent_path().string();
-}
+std::string DataDir(const std::string& dir) { return dir.empty() ? DataDirectory() : dir; }
 
 std::string DatabasePath(const std::string& dir) {
     return (std::filesystem::path(DataDir(dir)) / "marltips.db").string();

@@ -17,7 +17,7 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDatabase = 3;
 
 // The directory holding marltips.db and marltips.ini: `dir` (the --dir option) when given, else the
-// program directory.
+// program's folder when marltips.db lies there, else the user's data folder (store/data_folder.h).
 std::string DataDir(const std::string& dir);
 std::string DatabasePath(const std::string& dir);
 std::string SettingsPath(const std::string& dir);

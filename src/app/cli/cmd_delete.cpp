@@ -1,8 +1,11 @@
+#include <climits>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "store/database.h"
 #include "store/plan_store.h"
 
@@ -27,6 +30,15 @@ int RunDelete(const DeleteOptions& options) {
         return kExitDatabase;
     }
     return kExitOk;
+}
+
+Command AddDeleteCommand(CLI::App& program) {
+    auto options = std::make_shared<DeleteOptions>();
+    CLI::App* command = program.add_subcommand("delete", "delete the plan with this id");
+    AddDir(*command, options->dir);
+    AddNumber<int32_t>(*command, "ID", options->id, "plan id", 0, INT32_MAX)->required()->default_str("");
+    AddJson(*command, options->json);
+    return MakeCommand(command, options, RunDelete);
 }
 
 }  // namespace marl::cli

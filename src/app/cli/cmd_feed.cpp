@@ -1,9 +1,12 @@
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "app/cli/cli_output.h"
 #include "feeds/atom_feed.h"
 #include "feeds/replace_file.h"
@@ -51,6 +54,21 @@ int RunFeed(const FeedOptions& options) {
         return kExitOutput;
     }
     return kExitOk;
+}
+
+Command AddFeedCommand(CLI::App& program) {
+    auto options = std::make_shared<FeedOptions>();
+    CLI::App* command = program.add_subcommand("feed", "print an Atom feed of the newest recorded articles");
+    AddDir(*command, options->dir);
+    AddNumber<int32_t>(*command, "--plan", options->plan_id, "only the articles of the plan with this id", 0,
+                       INT32_MAX)
+        ->default_str("");
+    AddNumber<int64_t>(*command, "--limit", options->limit, "at most N entries", 1, 100000);
+    command->add_option("--output", options->output, "write the feed to FILE (through a temporary file)")
+        ->check(CLI::Validator([](const std::string& v) { return v.empty() ? "empty file name" : ""; }, "",
+                               "FILE"))
+        ->type_name("FILE");
+    return MakeCommand(command, options, RunFeed);
 }
 
 }  // namespace marl::cli

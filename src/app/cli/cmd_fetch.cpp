@@ -1,5 +1,8 @@
+#include <memory>
+
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "web/page_fetcher.h"
 
 namespace marl::cli {
@@ -17,6 +20,19 @@ int RunFetch(const FetchOptions& options) {
         EmitLine(ToUtf8(page));
     }
     return kExitOk;
+}
+
+Command AddFetchCommand(CLI::App& program) {
+    auto options = std::make_shared<FetchOptions>();
+    FetchOptions& f = *options;
+    CLI::App* command = program.add_subcommand("fetch", "print a page's text as the monitor searches it");
+    AddText(*command, "--url", f.url, "page address");
+    command->get_option("--url")->required();
+    AddEncoding(*command, f.encoding, {"gbk", "utf-8"}, "page encoding");
+    AddText(*command, "--post", f.post, "POST body; the request is a POST exactly when it is not empty");
+    AddHeaders(*command, f.headers, f.default_headers);
+    AddJson(*command, f.json);
+    return MakeCommand(command, options, RunFetch);
 }
 
 }  // namespace marl::cli

@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <memory>
 
 #include <cerrno>
 #include <cstring>
@@ -11,7 +12,9 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "schema_sql.h"
+#include "store/data_folder.h"
 
 namespace marl::cli {
 namespace {
@@ -54,6 +57,10 @@ int RunInit(const InitOptions& options) {
         EmitLine("marltips.db already exists, nothing changed: " + path);
         return kExitOk;
     }
+    // The user's data folder is made on first use; a folder named by --dir must exist already.
+    if (options.dir.empty() && !std::filesystem::exists(dir, ec)) {
+        if (const std::string why = MakeDataDirectory(dir); !why.empty()) return UsageError(why);
+    }
     if (!std::filesystem::is_directory(dir, ec)) return UsageError("not a directory: " + dir);
 
     std::string temp = path + ".XXXXXX";
@@ -82,6 +89,16 @@ int RunInit(const InitOptions& options) {
     }
     EmitLine("created " + path);
     return kExitOk;
+}
+
+Command AddInitCommand(CLI::App& program) {
+    auto options = std::make_shared<InitOptions>();
+    CLI::App* command =
+        program.add_subcommand("init",
+                               "create marltips.db from the shipped schema when no file exists (and the "
+                               "user's data folder, when that is the one used and missing)");
+    AddDir(*command, options->dir);
+    return MakeCommand(command, options, RunInit);
 }
 
 }  // namespace marl::cli

@@ -1,7 +1,9 @@
+#include <memory>
 #include <string>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "monitor/settings_file.h"
 #include "store/database.h"
 #include "store/plan_store.h"
@@ -34,6 +36,14 @@ int RunPlans(const PlansOptions& options) {
         }
     }
     return kExitOk;
+}
+
+Command AddPlansCommand(CLI::App& program) {
+    auto options = std::make_shared<PlansOptions>();
+    CLI::App* command = program.add_subcommand("plans", "list the plans in position order");
+    AddDir(*command, options->dir);
+    AddJson(*command, options->json);
+    return MakeCommand(command, options, RunPlans);
 }
 
 }  // namespace marl::cli

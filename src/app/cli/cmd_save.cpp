@@ -1,9 +1,12 @@
+#include <climits>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "plans/plan_submit.h"
 #include "store/database.h"
 #include "store/plan_store.h"
@@ -85,6 +88,32 @@ int RunSave(const SaveOptions& options) {
     // that can no longer be read must not pass unnoticed.
     if (!LoadPlanList(db, plans)) return kExitDatabase;
     return kExitOk;
+}
+
+Command AddSaveCommand(CLI::App& program) {
+    auto options = std::make_shared<SaveOptions>();
+    SaveOptions& s = *options;
+    CLI::App* command =
+        program.add_subcommand("save", "save a plan as the plan editor does, with its checks");
+    s.values.part = "[*]";
+    AddDir(*command, s.dir);
+    AddNumber<int32_t>(*command, "--position", s.position,
+                       "0 saves a new plan; above 0 updates the plan there", 0, INT32_MAX);
+    AddText(*command, "--name", s.values.name, "plan name");
+    AddText(*command, "--url", s.values.url, "list page address");
+    AddEncoding(*command, s.encoding, {"auto", "gbk", "utf-8"},
+                "page encoding (auto is refused as in the editor)");
+    AddText(*command, "--area", s.values.part, "area: start marker [*] end marker");
+    AddText(*command, "--must", s.values.inck, "must-contain word");
+    AddText(*command, "--may", s.values.inc1, "may-contain words, $$-separated");
+    AddText(*command, "--not", s.values.inc0, "must-not-contain words, $$-separated");
+    AddText(*command, "--prefix", s.values.dom, "link prefix");
+    AddHeaders(*command, s.headers, s.default_headers);
+    AddText(*command, "--post", s.values.post, "POST body");
+    AddText(*command, "--row-key", s.values.url_key, "row-structure marker");
+    AddRowValue(*command, s.row_value);
+    AddJson(*command, s.json);
+    return MakeCommand(command, options, RunSave);
 }
 
 }  // namespace marl::cli

@@ -1,11 +1,13 @@
 #include <pthread.h>
 #include <signal.h>
+#include <memory>
 
 #include <filesystem>
 #include <iostream>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "feeds/feed_server.h"
 
 namespace marl::cli {
@@ -37,6 +39,15 @@ int RunServe(const ServeOptions& options) {
     }
     server.Stop();
     return kExitOk;
+}
+
+Command AddServeCommand(CLI::App& program) {
+    auto options = std::make_shared<ServeOptions>();
+    CLI::App* command =
+        program.add_subcommand("serve", "serve every plan's feed over HTTP, read-only, until interrupted");
+    AddDir(*command, options->dir);
+    AddListen(*command, "--listen", options->listen, "address to listen on (loopback unless told otherwise)");
+    return MakeCommand(command, options, RunServe);
 }
 
 }  // namespace marl::cli

@@ -1,7 +1,9 @@
+#include <memory>
 #include <string>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "plans/plan_suggester.h"
 
 namespace marl::cli {
@@ -102,6 +104,22 @@ int RunSuggest(const SuggestOptions& options) {
     if (static_cast<size_t>(options.save) > result.candidates.size())
         return UsageError("suggest: no candidate " + std::to_string(options.save) + " to save");
     return SaveCandidate(options, result.candidates[static_cast<size_t>(options.save) - 1].form);
+}
+
+Command AddSuggestCommand(CLI::App& program) {
+    auto options = std::make_shared<SuggestOptions>();
+    SuggestOptions& g = *options;
+    CLI::App* command =
+        program.add_subcommand("suggest", "propose up to 3 plans for a list page from its address alone");
+    AddText(*command, "--url", g.url, "list page address");
+    command->get_option("--url")->required();
+    AddEncoding(*command, g.encoding, {"auto", "gbk", "utf-8"}, "page encoding; auto detects it");
+    AddText(*command, "--post", g.post, "POST body");
+    AddHeaders(*command, g.headers, g.default_headers);
+    AddDir(*command, g.dir);
+    AddNumber<int32_t>(*command, "--save", g.save, "save candidate N as save does", 1, 3);
+    AddJson(*command, g.json);
+    return MakeCommand(command, options, RunSuggest);
 }
 
 }  // namespace marl::cli

@@ -1,8 +1,11 @@
+#include <climits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_common.h"
+#include "app/cli/cli_options.h"
 #include "plans/plan_tester.h"
 
 namespace marl::cli {
@@ -104,6 +107,32 @@ int RunTest(const TestOptions& options) {
         for (const Text& line : report) EmitLine("  " + ToUtf8(line));
     }
     return kExitOk;
+}
+
+Command AddTestCommand(CLI::App& program) {
+    auto options = std::make_shared<TestOptions>();
+    TestOptions& t = *options;
+    CLI::App* command =
+        program.add_subcommand("test", "try a plan on its page without saving it (the plan tester)");
+    AddText(*command, "--url", t.url, "list page address");
+    command->get_option("--url")->required();
+    command->add_option("--mode", t.mode, "tester mode")
+        ->transform(DecimalNumber())
+        ->check(CLI::IsMember({1, 2, 3}).description(""))
+        ->type_name("1|2|3");
+    AddEncoding(*command, t.encoding, {"auto", "gbk", "utf-8"}, "page encoding; auto detects it");
+    AddText(*command, "--area", t.area, "area: start marker [*] end marker");
+    AddText(*command, "--post", t.post, "POST body");
+    AddHeaders(*command, t.headers, t.default_headers);
+    AddText(*command, "--must", t.must, "must-contain word");
+    AddText(*command, "--may", t.may, "may-contain words, $$-separated");
+    AddText(*command, "--not", t.exclude, "must-not-contain words, $$-separated");
+    AddText(*command, "--row-key", t.row_key, "row-structure marker");
+    AddRowValue(*command, t.row_value);
+    AddNumber<int32_t>(*command, "--position", t.position,
+                       "0 tests a new plan; above 0 the plan at that position", 0, INT32_MAX);
+    AddJson(*command, t.json);
+    return MakeCommand(command, options, RunTest);
 }
 
 }  // namespace marl::cli

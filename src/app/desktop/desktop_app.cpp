@@ -43,10 +43,10 @@ const char* MissingDatabaseText() {
            "(Run marltips-cli init to create it, or reinstall marltips.)";
 }
 
-DesktopApp::DesktopApp(const std::string& program_directory, DesktopOptions options)
-    : database_path_(InDirectory(program_directory, "marltips.db")),
+DesktopApp::DesktopApp(const std::string& data_directory, DesktopOptions options)
+    : database_path_(InDirectory(data_directory, "marltips.db")),
       end_process_(options.end_process ? std::move(options.end_process) : [](int code) { std::_Exit(code); }),
-      settings_(InDirectory(program_directory, "marltips.ini")),
+      settings_(InDirectory(data_directory, "marltips.ini")),
       store_(db_, plans_),
       window_(std::make_unique<ui::MainWindow>()),
       limits_(options.limits),

@@ -39,7 +39,8 @@ struct DesktopOptions {
 // UI thread for the whole run.
 class DesktopApp {
   public:
-    explicit DesktopApp(const std::string& program_directory, DesktopOptions options = {});
+    // `data_directory` holds marltips.db and marltips.ini (DataDirectory() for the program).
+    explicit DesktopApp(const std::string& data_directory, DesktopOptions options = {});
     // Only tests get here (a confirmed exit ends the process first): stops the worker while the UI
     // thread keeps serving its calls, then takes the windows down.
     ~DesktopApp();

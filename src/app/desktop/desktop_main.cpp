@@ -1,4 +1,5 @@
-// marltips: the desktop program. No command-line options; its files lie beside it.
+// marltips: the desktop program. No command-line options; its files lie beside it in a portable set-up,
+// else in the user's data folder (store/data_folder.h).
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 
 #include "app/desktop/desktop_app.h"
 #include "app/desktop/desktop_session.h"
+#include "store/data_folder.h"
 #include "ui/qt_translation.h"
 #include "ui/window_icons.h"
 
@@ -38,7 +40,7 @@ int main(int argc, char** argv) {
     // Closing the main window is decided by its exit question, which ends the process itself.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    marl::DesktopApp desktop(marl::ProgramDirectory());
+    marl::DesktopApp desktop(marl::DataDirectory());
     desktop.Start();
     const int code = QApplication::exec();
     // Reached only when the event loop is ended from outside (a session logout, for one).

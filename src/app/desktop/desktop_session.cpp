@@ -40,11 +40,4 @@ const char* NoDesktopMessage() {
            "(marltips-cli plans, marltips-cli pass, marltips-cli watch).\n";
 }
 
-std::string ProgramDirectory() {
-    std::error_code ec;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || program.empty()) return ".";
-    return program.parent_path().string();
-}
-
 }  // namespace marl

@@ -20,8 +20,4 @@ bool XDisplayReachable(const char* display, const std::string& socket_directory 
 // What the program says instead of a window when there is no desktop session.
 const char* NoDesktopMessage();
 
-// The directory that holds the running program (where marltips.db and marltips.ini lie); "." when
-// the system cannot tell.
-std::string ProgramDirectory();
-
 }  // namespace marl
