@@ -204,7 +204,10 @@ class Database::Connection {
     int BeginRecording() {
         if (kept == Kept::kReading) EndKeptTransaction();
         const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK) kept = Kept::kWriting;
+        if (rc == SQLITE_OK) {
+            kept = Kept::kWriting;
+            search_writer.NewTransaction();
+        }
         return rc;
     }
 

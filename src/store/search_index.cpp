@@ -197,9 +197,10 @@ bool Writer::Add(sqlite3* db, int64_t article, const std::string& title, const s
         !prepare(advance_, "UPDATE article_search_state SET done = ?1 WHERE id = 0")) {
         return false;
     }
-    // One savepoint for the entry and the mark: either both stay or neither.
-    if (sqlite3_exec(db, "SAVEPOINT article_search_add", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return false;
+    // No savepoint around the two: FTS5 writes out its pending rows at every savepoint, which would
+    // make each article a segment of its own. An entry whose mark did not follow is harmless: rows
+    // above the mark are never taken from the index, and the build that takes the row in again
+    // writes the same entry, which replaces it.
     sqlite3_bind_int64(insert_, 1, article);
     bool added = BindText(insert_, 2, IndexedForm(title)) && BindText(insert_, 3, IndexedForm(url)) &&
                  sqlite3_step(insert_) == SQLITE_DONE;
@@ -210,9 +211,6 @@ bool Writer::Add(sqlite3* db, int64_t article, const std::string& title, const s
         added = sqlite3_step(advance_) == SQLITE_DONE;
         sqlite3_reset(advance_);
     }
-    if (sqlite3_get_autocommit(db) != 0) return false;  // the whole transaction is gone already
-    if (!added) sqlite3_exec(db, "ROLLBACK TO article_search_add", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "RELEASE article_search_add", nullptr, nullptr, nullptr);
     return added;
 }
 
@@ -321,6 +319,15 @@ bool BuildSearchIndex(const std::string& path,
             const std::string advance = "UPDATE article_search_state SET done = " + std::to_string(last) +
                                         (rows == 0 ? ", ready = 1" : "") + " WHERE id = 0";
             rc = sqlite3_exec(raw, advance.c_str(), nullptr, nullptr, nullptr);
+            // From then on the recording transactions write to the index. FTS5's automatic merging
+            // would have each of them continue merging the large segments of the build, pages by
+            // the thousand per commit; without it a commit writes its own small segment, and
+            // segments are merged only when sixteen of one size have gathered (crisismerge).
+            if (rc == SQLITE_OK && rows == 0 && !state.ready) {
+                rc = sqlite3_exec(raw,
+                                  "INSERT INTO article_search (article_search, rank) VALUES ('automerge', 0)",
+                                  nullptr, nullptr, nullptr);
+            }
         }
         if (rc == SQLITE_OK) rc = sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) {

@@ -74,10 +74,14 @@ class Writer {
 
     // True when the article went into the index.
     bool Add(sqlite3* db, int64_t article, const std::string& title, const std::string& url);
+    // At the start of every write transaction: another program may have made or dropped the index
+    // since the last one (within a transaction nobody else can).
+    void NewTransaction() { absent_ = false; }
     // Before the connection closes.
     void Reset();
 
   private:
+    bool absent_ = false;  // this transaction found no index
     sqlite3_stmt* state_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
     sqlite3_stmt* advance_ = nullptr;
