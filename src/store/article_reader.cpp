@@ -289,7 +289,11 @@ ArticleReadResult ArticleReader::ReadVersion(const ArticleQuery& query, ArticleV
 }
 
 void ArticleReader::End(ArticleReadResult result) {
-    if (connection_) sqlite3_exec(connection_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (connection_) {
+        sqlite3_exec(connection_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        // The vocabulary table was made inside the read's transaction, so the rollback took it away.
+        connection_->terms_table = false;
+    }
     if (result != ArticleReadResult::kOk && result != ArticleReadResult::kUnknownPlan &&
         result != ArticleReadResult::kNoSearch) {
         connection_.reset();  // the next read opens the file afresh (it may have been replaced)

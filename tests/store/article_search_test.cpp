@@ -129,6 +129,18 @@ TEST_F(ArticleSearchTest, EveryWordMustOccurInTheTitleOrAddress) {
     for (const Row& row : rows) EXPECT_EQ(Search(row.words, true), row.expected) << "scan: " << row.words;
     Build();
     for (const Row& row : rows) EXPECT_EQ(Search(row.words), row.expected) << "index: " << row.words;
+    // One reader kept open answers them all in turn, as a window's or a server's reader does.
+    ArticleReader kept(path_);
+    for (const Row& row : rows) {
+        ArticleQuery query;
+        query.words = row.words;
+        query.limit = 100;
+        ArticleSnapshot out;
+        EXPECT_EQ(kept.Read(query, out), ArticleReadResult::kOk) << kept.LastReason();
+        Titles titles;
+        for (const RecordedArticle& article : out.articles) titles.push_back(article.title);
+        EXPECT_EQ(titles, row.expected) << "kept reader: " << row.words;
+    }
 
     path_ = dir_.File("second.db");
     test::CreateDatabaseFile(path_);
