@@ -23,8 +23,8 @@
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_ui.h"
 #include "monitor/process_plan.h"
+#include "store/article_reader.h"
 #include "store/database.h"
-#include "store/feed_snapshot.h"
 #include "store/plan_record.h"
 #include "support/page_server.h"
 #include "support/plan_rows.h"
@@ -89,11 +89,11 @@ void FeedOf50(benchmark::State& state, std::optional<int32_t> plan_id) {
     const std::string path = Big().path();
     size_t bytes = 0;
     for (auto _ : state) {
-        marl::FeedQuery query;
+        marl::ArticleQuery query;
         query.plan_id = plan_id;
         query.limit = 50;
-        marl::FeedSnapshot snapshot;
-        if (marl::ReadFeedSnapshot(path, query, snapshot) != marl::FeedReadResult::kOk ||
+        marl::ArticleSnapshot snapshot;
+        if (marl::ReadArticles(path, query, snapshot) != marl::ArticleReadResult::kOk ||
             snapshot.articles.size() != 50) {
             state.SkipWithError("no feed of 50");
             return;

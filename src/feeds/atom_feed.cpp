@@ -14,8 +14,8 @@ namespace {
 
 using TimePoint = std::chrono::system_clock::time_point;
 
-const FeedPlan* FindPlan(const FeedSnapshot& snapshot, int32_t id) {
-    for (const FeedPlan& plan : snapshot.plans) {
+const RecordedPlan* FindPlan(const ArticleSnapshot& snapshot, int32_t id) {
+    for (const RecordedPlan& plan : snapshot.plans) {
         if (plan.id == id) return &plan;
     }
     return nullptr;
@@ -76,16 +76,16 @@ std::string Rfc3339Local(TimePoint when) {
     return std::string(stamp) + zone;
 }
 
-std::optional<TimePoint> NewestStoredTime(const FeedSnapshot& snapshot) {
+std::optional<TimePoint> NewestStoredTime(const ArticleSnapshot& snapshot) {
     std::optional<TimePoint> newest;
-    for (const FeedArticle& article : snapshot.articles) {
+    for (const RecordedArticle& article : snapshot.articles) {
         const auto when = ParseStoredTime(article.addtime);
         if (when && (!newest || *when > *newest)) newest = when;
     }
     return newest;
 }
 
-std::string AtomDocument(const FeedSnapshot& snapshot, std::optional<int32_t> plan_id, TimePoint generated,
+std::string AtomDocument(const ArticleSnapshot& snapshot, std::optional<int32_t> plan_id, TimePoint generated,
                          const std::string& self_url) {
     pugi::xml_document doc;
     pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
@@ -94,7 +94,7 @@ std::string AtomDocument(const FeedSnapshot& snapshot, std::optional<int32_t> pl
     pugi::xml_node feed = doc.append_child("feed");
     feed.append_attribute("xmlns") = "http://www.w3.org/2005/Atom";
 
-    const FeedPlan* plan = plan_id ? FindPlan(snapshot, *plan_id) : nullptr;
+    const RecordedPlan* plan = plan_id ? FindPlan(snapshot, *plan_id) : nullptr;
     const std::string feed_name = plan != nullptr ? plan->name : std::string(kAllPlansTitle);
     AddText(feed, "title", feed_name);
     AddText(feed, "id",
@@ -114,13 +114,13 @@ std::string AtomDocument(const FeedSnapshot& snapshot, std::optional<int32_t> pl
     if (!snapshot.articles.empty()) {
         const auto newest = NewestStoredTime(snapshot);
         bool untimed = false;
-        for (const FeedArticle& article : snapshot.articles)
+        for (const RecordedArticle& article : snapshot.articles)
             untimed = untimed || !ParseStoredTime(article.addtime);
         feed_updated = untimed || !newest ? generated : *newest;
     }
     AddText(feed, "updated", Rfc3339Local(feed_updated));
 
-    for (const FeedArticle& article : snapshot.articles) {
+    for (const RecordedArticle& article : snapshot.articles) {
         pugi::xml_node entry = feed.append_child("entry");
         AddText(entry, "title", article.title);
         const auto link = BrowsableAddress(article.url);
@@ -131,7 +131,7 @@ std::string AtomDocument(const FeedSnapshot& snapshot, std::optional<int32_t> pl
         }
         AddText(entry, "id", ArticleId(article.url));
         AddText(entry, "updated", Rfc3339Local(ParseStoredTime(article.addtime).value_or(generated)));
-        const FeedPlan* author = article.plan_id ? FindPlan(snapshot, *article.plan_id) : nullptr;
+        const RecordedPlan* author = article.plan_id ? FindPlan(snapshot, *article.plan_id) : nullptr;
         if (author != nullptr) AddAuthor(entry, author->name);
         if (!link) {
             // An entry without a link must carry content: the address as it was recorded.

@@ -38,7 +38,7 @@ void AddFeedItem(pugi::xml_node list, const std::string& title, const std::strin
 std::string AllFeedPath() { return "/feeds/all.atom"; }
 std::string PlanFeedPath(int32_t plan_id) { return "/feeds/" + std::to_string(plan_id) + ".atom"; }
 
-std::string OpmlDocument(const FeedSnapshot& snapshot, const std::string& base) {
+std::string OpmlDocument(const ArticleSnapshot& snapshot, const std::string& base) {
     pugi::xml_document doc;
     pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -48,11 +48,11 @@ std::string OpmlDocument(const FeedSnapshot& snapshot, const std::string& base) 
     opml.append_child("head").append_child("title").text().set("marltips");
     pugi::xml_node body = opml.append_child("body");
     AddOutline(body, kAllPlansTitle, base + AllFeedPath());
-    for (const FeedPlan& plan : snapshot.plans) AddOutline(body, plan.name, base + PlanFeedPath(plan.id));
+    for (const RecordedPlan& plan : snapshot.plans) AddOutline(body, plan.name, base + PlanFeedPath(plan.id));
     return Saved(doc, pugi::format_default);
 }
 
-std::string IndexPage(const FeedSnapshot& snapshot, const std::string& base) {
+std::string IndexPage(const ArticleSnapshot& snapshot, const std::string& base) {
     // Written as XHTML through the XML library, so no plan name can become markup.
     pugi::xml_document doc;
     doc.append_child(pugi::node_doctype).set_value("html");
@@ -69,7 +69,8 @@ std::string IndexPage(const FeedSnapshot& snapshot, const std::string& base) {
     body.append_child("h1").text().set("marltips");
     pugi::xml_node list = body.append_child("ul");
     AddFeedItem(list, kAllPlansTitle, base + AllFeedPath());
-    for (const FeedPlan& plan : snapshot.plans) AddFeedItem(list, plan.name, base + PlanFeedPath(plan.id));
+    for (const RecordedPlan& plan : snapshot.plans)
+        AddFeedItem(list, plan.name, base + PlanFeedPath(plan.id));
     pugi::xml_node all = body.append_child("p").append_child("a");
     all.append_attribute("href") = "/feeds.opml";
     all.text().set("feeds.opml");

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "store/feed_snapshot.h"
+#include "store/article_reader.h"
 
 namespace marl::feeds {
 
@@ -11,9 +11,9 @@ std::string AllFeedPath();
 std::string PlanFeedPath(int32_t plan_id);
 
 // OPML 2.0 listing the all-plans feed and every plan's feed, for a reader's import.
-std::string OpmlDocument(const FeedSnapshot& snapshot, const std::string& base);
+std::string OpmlDocument(const ArticleSnapshot& snapshot, const std::string& base);
 
 // The server's front page: every plan with the address of its feed.
-std::string IndexPage(const FeedSnapshot& snapshot, const std::string& base);
+std::string IndexPage(const ArticleSnapshot& snapshot, const std::string& base);
 
 }  // namespace marl::feeds

@@ -10,7 +10,7 @@
 #include "feeds/atom_feed.h"
 #include "feeds/feed_directory.h"
 #include "feeds/http_date.h"
-#include "store/feed_snapshot.h"
+#include "store/article_reader.h"
 
 namespace marl::feeds {
 namespace {
@@ -22,7 +22,7 @@ constexpr size_t kMaxVersions = 4096;
 // Answers each connection keeps, the same way.
 constexpr size_t kMaxKeptAnswers = 32;
 
-std::string ContentTag(const std::string& kind, const FeedSnapshot& snapshot, const std::string& base) {
+std::string ContentTag(const std::string& kind, const ArticleSnapshot& snapshot, const std::string& base) {
     // FNV-1a over every value the answer is made of, each ended by a zero byte.
     uint64_t hash = 0xcbf29ce484222325ULL;
     const auto mix = [&hash](const std::string& value) {
@@ -35,11 +35,11 @@ std::string ContentTag(const std::string& kind, const FeedSnapshot& snapshot, co
     };
     mix(kind);
     mix(base);
-    for (const FeedPlan& plan : snapshot.plans) {
+    for (const RecordedPlan& plan : snapshot.plans) {
         mix(std::to_string(plan.id));
         mix(plan.name);
     }
-    for (const FeedArticle& article : snapshot.articles) {
+    for (const RecordedArticle& article : snapshot.articles) {
         mix(std::to_string(article.article));
         mix(article.title);
         mix(article.url);
@@ -119,13 +119,13 @@ std::string ListenAddressText(const ListenAddress& address) {
 struct FeedServer::Reader {
     explicit Reader(const std::string& path) : feed(path) {}
     struct Kept {
-        FeedVersion version;
+        ArticleVersion version;
         std::string etag;
         TimePoint since;
         std::string body;
         const char* type = "";
     };
-    FeedReader feed;
+    ArticleReader feed;
     std::map<std::string, Kept> answers;
 };
 
@@ -232,7 +232,7 @@ void FeedServer::GiveBack(std::unique_ptr<Reader> reader) {
 
 void FeedServer::Answer(const httplib::Request& request, httplib::Response& response, Kind kind,
                         std::optional<int32_t> plan_id) {
-    FeedQuery query;
+    ArticleQuery query;
     query.plan_id = plan_id;
     query.limit = kind == Kind::kIndex || kind == Kind::kOpml ? 0 : options_.limit;
     query.busy_timeout = options_.busy_timeout;
@@ -242,19 +242,19 @@ void FeedServer::Answer(const httplib::Request& request, httplib::Response& resp
 
     std::unique_ptr<Reader> reader = TakeReader();
     const Reader::Kept* answer = nullptr;
-    FeedReadResult read = FeedReadResult::kOk;
+    ArticleReadResult read = ArticleReadResult::kOk;
     auto kept = reader->answers.find(key);
     if (kept != reader->answers.end()) {
         // The same state of the file as when it was made (and nobody writing now): it stands.
-        FeedVersion now;
+        ArticleVersion now;
         read = reader->feed.ReadVersion(query, now);
-        if (read == FeedReadResult::kOk && now == kept->second.version) answer = &kept->second;
+        if (read == ArticleReadResult::kOk && now == kept->second.version) answer = &kept->second;
     }
-    if (answer == nullptr && read == FeedReadResult::kOk) {
+    if (answer == nullptr && read == ArticleReadResult::kOk) {
         if (kept != reader->answers.end()) reader->answers.erase(kept);
-        FeedSnapshot snapshot;
+        ArticleSnapshot snapshot;
         read = reader->feed.Read(query, snapshot);
-        if (read == FeedReadResult::kOk) {
+        if (read == ArticleReadResult::kOk) {
             const std::string kind_name = kind == Kind::kIndex     ? "index"
                                           : kind == Kind::kOpml    ? "opml"
                                           : kind == Kind::kAllFeed ? "all"
@@ -286,15 +286,16 @@ void FeedServer::Answer(const httplib::Request& request, httplib::Response& resp
     }
 
     switch (read) {
-        case FeedReadResult::kOk:
+        case ArticleReadResult::kOk:
             break;
-        case FeedReadResult::kUnknownPlan:
+        case ArticleReadResult::kUnknownPlan:
             GiveBack(std::move(reader));
             response.status = 404;
             response.set_content("no such plan\n", "text/plain; charset=utf-8");
             return;
-        case FeedReadResult::kBusy:
-        case FeedReadResult::kUnavailable:
+        case ArticleReadResult::kBusy:
+        case ArticleReadResult::kUnavailable:
+        case ArticleReadResult::kNoSearch:  // feeds search no words
             GiveBack(std::move(reader));
             response.status = 503;
             response.set_header("Retry-After", "5");

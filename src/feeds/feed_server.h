@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/feed_snapshot.h"
+#include "store/article_reader.h"
 
 namespace httplib {
 class Server;

@@ -24,6 +24,17 @@ Text FormatTime(std::chrono::system_clock::time_point when, bool long_form) {
 
 Text FormatNow(const Clock& clock, bool long_form) { return FormatTime(clock.Now(), long_form); }
 
+Text ShortTimeOf(const std::string& long_form) {
+    // "yyyy-MM-dd HH:mm:ss": digits everywhere but the separators.
+    static constexpr char kShape[] = "0000-00-00 00:00:00";
+    if (long_form.size() != sizeof kShape - 1) return Text();
+    for (size_t i = 0; i < long_form.size(); ++i) {
+        const bool digit = long_form[i] >= '0' && long_form[i] <= '9';
+        if (kShape[i] == '0' ? !digit : long_form[i] != kShape[i]) return Text();
+    }
+    return long_form.substr(5, 11);
+}
+
 Text StatusLine(const Text& stamp, const Text& message) {
     Text line;
     line.reserve(stamp.size() + message.size() + 8);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "store/article_plan_table.h"
+#include "store/search_index.h"
 #include "text/gbk_codec.h"
 #include "text/text_ops.h"
 
@@ -124,6 +125,7 @@ class Database::Connection {
     ~Connection() {
         seen_check.reset();
         insert.reset();
+        search_writer.Reset();
         sqlite3_close_v2(db_);
     }
     Connection(const Connection&) = delete;
@@ -141,6 +143,8 @@ class Database::Connection {
     // The recording statements, prepared at first use and kept for the life of the connection.
     StatementPtr seen_check;
     StatementPtr insert;
+    // Keeps the search index current with every stored article, in the same transaction.
+    search_index::Writer search_writer;
     // The transaction the recording operations keep open between calls: a read transaction
     // across a plan's looks (one file lock instead of one per look), or the write transaction
     // that holds the articles stored so far.
@@ -218,7 +222,10 @@ class Database::Connection {
     int BeginRecording() {
         if (kept == Kept::kReading) EndKeptTransaction();
         const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK) kept = Kept::kWriting;
+        if (rc == SQLITE_OK) {
+            kept = Kept::kWriting;
+            search_writer.NewTransaction();
+        }
         return rc;
     }
 
@@ -434,6 +441,9 @@ bool Database::StoreArticle(const ArticleRecord& article, uint64_t* added) {
             } catch (const std::bad_alloc&) {
                 // Stored all the same; only its number is not kept, so nobody is told of it.
             }
+            // A file with a search index finds the article there from the same commit on; when the
+            // index cannot take it, the article stays stored and searches find it by a scan.
+            c.search_writer.Add(c.get(), c.last_stored, title, url);
         }
     } else {
         c.NoteLostTransaction();

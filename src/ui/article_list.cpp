@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTreeWidgetItem>
 
 namespace marl::ui {
@@ -25,22 +26,45 @@ ArticleList::ArticleList(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::NoContextMenu);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (value > 0 && value == verticalScrollBar()->maximum()) emit ScrolledToEnd();
+    });
 }
 
 namespace {
 // Kept beside the hidden link, never shown.
 constexpr int kListAddressRole = Qt::UserRole;
+// Kept in the hidden id column, which shows nothing.
+constexpr int kArticleRole = Qt::UserRole;
+
+QTreeWidgetItem* MakeRow(const QString& plan_name, const QString& title, const QString& address,
+                         const QString& time, const QString& list_address) {
+    auto* item = new QTreeWidgetItem;
+    item->setData(ArticleList::kColumnLink, kListAddressRole, list_address);
+    item->setText(ArticleList::kColumnPlan, plan_name);
+    item->setText(ArticleList::kColumnTitle, title);
+    item->setText(ArticleList::kColumnLink, address);
+    item->setText(ArticleList::kColumnTime, time);
+    return item;
+}
+
 }  // namespace
 
 void ArticleList::InsertArticleRow(const QString& plan_name, const QString& title, const QString& address,
                                    const QString& time, const QString& list_address) {
-    auto* item = new QTreeWidgetItem;
-    item->setData(kColumnLink, kListAddressRole, list_address);
-    item->setText(kColumnPlan, plan_name);
-    item->setText(kColumnTitle, title);
-    item->setText(kColumnLink, address);
-    item->setText(kColumnTime, time);
-    insertTopLevelItem(0, item);
+    insertTopLevelItem(0, MakeRow(plan_name, title, address, time, list_address));
+}
+
+void ArticleList::AppendStoredRow(int64_t article, const QString& plan_name, const QString& title,
+                                  const QString& address, const QString& time, const QString& list_address) {
+    QTreeWidgetItem* item = MakeRow(plan_name, title, address, time, list_address);
+    item->setData(kColumnId, kArticleRole, QVariant::fromValue<qlonglong>(article));
+    addTopLevelItem(item);
+}
+
+int64_t ArticleList::ArticleId(int row) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    return item ? item->data(kColumnId, kArticleRole).toLongLong() : 0;
 }
 
 QString ArticleList::ListAddress(int row) const {

@@ -13,10 +13,12 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <chrono>
 #include <utility>
 
 #include "monitor/status_log.h"
+#include "store/article_reader.h"
 #include "ui/article_list.h"
 #include "ui/image_button.h"
 #include "ui/main_layout.h"
@@ -76,6 +78,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frame
     BuildTitleBar();
     BuildBody();
     BuildMenus();
+    BuildHistoryPages();
     ApplyLayout();
 }
 
@@ -101,10 +104,11 @@ void MainWindow::BuildTitleBar() {
         "background: rgb(246, 246, 246); } QLineEdit { border: none; background: transparent; }"));
     auto* magnifier = Make<QLabel>(search_group_, "图片框2", 4, 4, 16, 16);
     magnifier->setPixmap(MagnifierPixmap());
-    auto* search = Make<QLineEdit>(search_group_, "搜索框", 24, 0, 160, 24);
-    search->setFrame(false);
-    // Nothing reads it: it takes the focus only when clicked, never by itself.
-    search->setFocusPolicy(Qt::ClickFocus);
+    search_box_ = Make<QLineEdit>(search_group_, "搜索框", 24, 0, 160, 24);
+    search_box_->setFrame(false);
+    // It takes the focus only when clicked, never by itself: a caret blinking in it would keep the
+    // program awake for as long as the window is open.
+    search_box_->setFocusPolicy(Qt::ClickFocus);
 
     button_group_ = Make<QFrame>(top, "外形框_控制按钮", 614, 12, 160, 23);
     auto* settings = MakeImageButton(button_group_, "设置按钮", 36, ButtonGlyph::kSettings);
@@ -125,16 +129,16 @@ void MainWindow::BuildBody() {
 
     tabs_ = Make<QTabWidget>(this, "高级选择夹1", 185, 52, 624, 400);
     tabs_->addTab(new QWidget, QStringLiteral("实时监控"));
-    tabs_->addTab(new QWidget, QStringLiteral("查询(开发中)"));
-    tabs_->addTab(new QWidget, QStringLiteral("收藏(开发中)"));
-    // The list is placed relative to the tab control itself and shown with the first page only.
+    tabs_->addTab(new QWidget, QStringLiteral("查询"));
+    tabs_->addTab(new QWidget, QStringLiteral("收藏"));
+    // The lists are placed relative to the tab control itself, each shown with its own page only.
     article_list_ = Make<ArticleList>(tabs_, "超级列表框_新文章", 2, 30, 620, 400);
     article_list_->raise();
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { ApplyPageRule(index); });
-    connect(article_list_, &ArticleList::Clicked, this, [this] { ShowSelectedArticle(); });
-    connect(article_list_, &ArticleList::DoubleClicked, this, [this] { OpenSelectedArticle(); });
+    connect(article_list_, &ArticleList::Clicked, this, [this] { ShowSelectedArticle(article_list_); });
+    connect(article_list_, &ArticleList::DoubleClicked, this, [this] { OpenSelectedArticle(article_list_); });
     connect(article_list_, &ArticleList::RightClicked, this,
-            [this](const QPoint& global) { article_menu_->popup(global); });
+            [this](const QPoint& global) { ShowArticleMenu(article_list_, global); });
 
     status_box_ = Make<StatusBox>(this, "状态框", 185, 472, 620, 40);
     status_box_->SetWholeText(QStringLiteral("监控网站资讯更新，直接添加被监控网站，无需懂代码，老少皆宜！"));
@@ -156,7 +160,9 @@ void MainWindow::BuildBody() {
 void MainWindow::BuildMenus() {
     article_menu_ = new QMenu(this);
     article_menu_->setObjectName(QStringLiteral("菜单的文章"));
-    article_menu_->addAction(QStringLiteral("收藏"))->setEnabled(false);
+    QAction* favourite = article_menu_->addAction(QStringLiteral("收藏"));
+    favourite->setEnabled(false);  // until the menu opens on a list with a selected row
+    connect(favourite, &QAction::triggered, this, [this] { FavouriteSelected(); });
     connect(article_menu_->addAction(QStringLiteral("清空")), &QAction::triggered, this,
             [this] { ClearArticles(); });
 
@@ -196,6 +202,10 @@ void MainWindow::ApplyLayout() {
     start_group_->move(start_group_->x(), layout.start_top);
     tabs_->resize(tabs_->width(), layout.tab_height);
     article_list_->resize(article_list_->width(), layout.list_height);
+    // The lists of 查询 and 收藏 end where the article list ends; the result line sits above 查询's.
+    favourite_list_->resize(favourite_list_->width(), layout.list_height);
+    search_list_->resize(search_list_->width(),
+                         layout.list_height - (search_list_->y() - article_list_->y()));
     status_box_->move(status_box_->x(), layout.status_top);
     grip_->move(layout.grip_left, layout.grip_top);
 }
@@ -215,27 +225,26 @@ void MainWindow::ToggleMaximise() {
 }
 
 void MainWindow::ApplyPageRule(int index) {
-    // The third page is not ready: choosing it shows the second.
-    if (index > 1) {
-        tabs_->setCurrentIndex(1);
-        return;
-    }
+    // Each page shows when chosen; 收藏 reads the favourites afresh each time.
     article_list_->setVisible(index == 0);
+    search_count_->setVisible(index == 1);
+    search_list_->setVisible(index == 1);
+    favourite_list_->setVisible(index == 2);
+    if (index == 2) ReloadFavourites();
 }
 
-void MainWindow::ShowSelectedArticle() {
-    const int row = article_list_->SelectedRow();
+void MainWindow::ShowSelectedArticle(ArticleList* list) {
+    const int row = list->SelectedRow();
     if (row < 0) return;
-    status_box_->SetWholeText(article_list_->CellText(row, ArticleList::kColumnTitle) +
-                              QStringLiteral("\r\n") +
-                              article_list_->CellText(row, ArticleList::kColumnLink));
+    status_box_->SetWholeText(list->CellText(row, ArticleList::kColumnTitle) + QStringLiteral("\r\n") +
+                              list->CellText(row, ArticleList::kColumnLink));
 }
 
-void MainWindow::OpenSelectedArticle() {
-    const int row = article_list_->SelectedRow();
+void MainWindow::OpenSelectedArticle(ArticleList* list) {
+    const int row = list->SelectedRow();
     if (row < 0) return;
-    OpenArticle(FromQString(article_list_->CellText(row, ArticleList::kColumnLink)),
-                FromQString(article_list_->ListAddress(row)));
+    OpenArticle(FromQString(list->CellText(row, ArticleList::kColumnLink)),
+                FromQString(list->ListAddress(row)));
 }
 
 void MainWindow::OpenArticle(const Text& stored, const Text& list_address) {
@@ -246,6 +255,10 @@ void MainWindow::OpenArticle(const Text& stored, const Text& list_address) {
     QString message = QStringLiteral("无法打开文章网址：") + ToQString(address);
     if (!address.empty() && address.find(':') == Text::npos)
         message += QStringLiteral("（该方案未填写 补上域名）");
+    AppendStatusLine(message);
+}
+
+void MainWindow::AppendStatusLine(const QString& message) {
     // On a line of its own, also after a click put a title and link into the box.
     status_box_->AppendLine(
         ToQString(StatusLine(FormatTime(std::chrono::system_clock::now(), true), FromQString(message))));

@@ -36,6 +36,7 @@ const CommandOptions kCommands[] = {
       "--not", "--row-key", "--row-value", "--position", "--json"}},
     {"pass", {"--dir", "--passes", "--json", "POSITION"}},
     {"watch", {"--dir", "--json", "POSITION"}},
+    {"history", {"--dir", "--search", "--plan", "--favourites", "--limit", "--json"}},
 };
 
 class CliCommandLineTest : public ::testing::Test {
@@ -101,6 +102,10 @@ TEST_F(CliCommandLineTest, EveryCommandRefusesWhatItDoesNotKnowAndChangesNothing
          "--passes",
          {{"--passes", "-1"}, {"0"}, {"3"}, {"2", "3"}, {"--passes", "1", "--passes", "2"}}},
         {{"watch", "--dir", d, "1"}, "--dir", {{"0"}, {"--passes", "2"}, {"3"}, {"--dir", d}}},
+        // Plans 8 and 10 are stored: 9 is unknown, like `feed`'s.
+        {{"history", "--dir", d, "--search", "a"},
+         "--limit",
+         {{"--plan", "9"}, {"--plan", "x"}, {"--limit", "0"}, {"--limit", "-1"}, {"--search", "b"}}},
     };
     std::vector<Args> refused = {
         {"delete-all", "--dir", d},  // no such command
@@ -121,6 +126,7 @@ TEST_F(CliCommandLineTest, EveryCommandRefusesWhatItDoesNotKnowAndChangesNothing
         {"delete", "--dir", "", "8"},
         {"pass", "--dir", "", "1"},
         {"watch", "--dir", ""},
+        {"history", "--dir", ""},
         {"save", "--dir", "", "--name", "a", "--url", "b", "--encoding", "gbk"},
     };
     for (const Command& c : commands) {

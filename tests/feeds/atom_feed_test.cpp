@@ -10,7 +10,7 @@
 
 #include "feed_store.h"
 #include "feeds/xml_text.h"
-#include "store/feed_snapshot.h"
+#include "store/article_reader.h"
 #include "store/raw_sqlite.h"
 
 namespace marl {
@@ -46,11 +46,11 @@ ParsedFeed Parse(const std::string& xml) {
 
 std::string Feed(const std::string& path, std::optional<int32_t> plan, int64_t limit = 50,
                  std::chrono::system_clock::time_point generated = std::chrono::system_clock::now()) {
-    FeedQuery query;
+    ArticleQuery query;
     query.plan_id = plan;
     query.limit = limit;
-    FeedSnapshot snapshot;
-    EXPECT_EQ(ReadFeedSnapshot(path, query, snapshot), FeedReadResult::kOk);
+    ArticleSnapshot snapshot;
+    EXPECT_EQ(ReadArticles(path, query, snapshot), ArticleReadResult::kOk);
     return feeds::AtomDocument(snapshot, plan, generated);
 }
 
@@ -123,10 +123,10 @@ TEST_F(AtomFeedTest, PlanFeedHoldsOnlyItsOwnArticlesUpToTheLimit) {
     ASSERT_EQ(limited.entries.size(), 2u);
     EXPECT_EQ(limited.entries[0].title, "Blog post");
 
-    FeedQuery unknown;
+    ArticleQuery unknown;
     unknown.plan_id = 99;
-    FeedSnapshot snapshot;
-    EXPECT_EQ(ReadFeedSnapshot(store_.path(), unknown, snapshot), FeedReadResult::kUnknownPlan);
+    ArticleSnapshot snapshot;
+    EXPECT_EQ(ReadArticles(store_.path(), unknown, snapshot), ArticleReadResult::kUnknownPlan);
 }
 
 TEST_F(AtomFeedTest, FileWithoutThePlanTableGivesEmptyPlanFeeds) {

@@ -44,6 +44,24 @@ TEST(FormatNow, SystemClockGivesTheFixedShapes) {
     EXPECT_EQ(short_form[5], ' ');
 }
 
+TEST(ShortTimeOf, TheLongFormWithoutYearAndSecondsElseNothing) {
+    struct Case {
+        const char* stored;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"2024-03-05 07:08:09", "03-05 07:08"},
+        {"2023-12-31 23:59:59", "12-31 23:59"},
+        {"", ""},  // recorded before times were kept
+        {"2024-03-05 07:08", ""},
+        {"2024-03-05T07:08:09", ""},
+        {"2024-03-05 07:08:09 ", ""},
+        {"abcd-ef-gh ij:kl:mn", ""},
+        {"2024/03/05 07:08:09", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ShortTimeOf(c.stored), c.shown) << c.stored;
+}
+
 TEST(StatusLog, LinesCarryStampMessageAndCrLfInOrder) {
     FakeMonitorUi ui;
     const FakeClock clock(2024, 3, 5, 7, 8, 9);

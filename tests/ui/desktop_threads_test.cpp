@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/desktop/desktop_app.h"
+#include "app/desktop/search_index_build.h"
 #include "store/raw_sqlite.h"
 #include "support/gui/message_box_recorder.h"
 #include "support/plan_rows.h"
@@ -87,6 +88,10 @@ TEST(DesktopDatabaseWait, UiThreadWaitingForTheLockServesWorkerCalls) {
     test::CreateDatabaseFile(dir.File("marltips.db"));
     DesktopApp app(dir.path().string(), DesktopOptions{[](int) {}});
     app.StartUp();
+    // Start-up builds the search index on a thread of its own, holding the file's write lock for a
+    // moment: the other program below takes the lock only after that.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.index_build() != nullptr && !app.index_build()->running(); },
+                                30000));
     Database& db = app.database();
     db.SetBusyTimeout(10s);
     ui::QtMonitorUi port(app.window());

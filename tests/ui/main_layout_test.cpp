@@ -65,6 +65,9 @@ TEST(MainWindowLayout, ResizingMovesTheControlsAndKeepsTheWidths) {
         EXPECT_EQ(Control(&window, "外形框_开始")->geometry(), QRect(4, e.start_top, 176, 40));
         EXPECT_EQ(Control(&window, "高级选择夹1")->geometry(), QRect(185, 52, 624, e.tab_height));
         EXPECT_EQ(Control(&window, "超级列表框_新文章")->geometry(), QRect(2, 30, 620, e.list_height));
+        // The lists of 查询 and 收藏 end where the article list ends.
+        EXPECT_EQ(Control(&window, "超级列表框_查询")->geometry(), QRect(2, 52, 620, e.list_height - 22));
+        EXPECT_EQ(Control(&window, "超级列表框_收藏")->geometry(), QRect(2, 30, 620, e.list_height));
         EXPECT_EQ(Control(&window, "状态框")->geometry(), QRect(185, e.status_top, 620, 40));
         EXPECT_EQ(Control(&window, "窗口大小控制")->geometry(), QRect(e.grip_left, e.grip_top, 10, 10));
     }
@@ -90,6 +93,9 @@ TEST(MainWindowLayout, FixedControlsSitAtTheirTemplatePlaces) {
         {"最大化", "外形框_控制按钮", {106, -4, 32, 32}},
         {"关闭", "外形框_控制按钮", {130, -4, 32, 32}},
         {"超级列表框_新文章", "高级选择夹1", {2, 30, 620, 457}},
+        {"标签_查询结果", "高级选择夹1", {6, 30, 612, 22}},
+        {"超级列表框_查询", "高级选择夹1", {2, 52, 620, 435}},
+        {"超级列表框_收藏", "高级选择夹1", {2, 30, 620, 457}},
         {"标签1", "外形框_开始", {4, 5, 54, 24}},
         {"编辑框_频率", "外形框_开始", {62, 5, 33, 28}},
         {"开始按钮", "外形框_开始", {101, 5, 66, 28}},

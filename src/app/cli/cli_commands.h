@@ -101,6 +101,15 @@ struct FeedOptions {
     std::string output;  // empty: stdout
 };
 
+struct HistoryOptions {
+    std::string dir;
+    std::string search;    // UTF-8 words; empty: every article
+    int32_t plan_id = -1;  // below 0: every plan
+    bool favourites = false;
+    int64_t limit = 50;
+    bool json = false;
+};
+
 struct ServeOptions {
     std::string dir;
     std::string listen = "127.0.0.1:8765";
@@ -118,6 +127,7 @@ int RunPass(const MonitorOptions& options);
 int RunWatch(const MonitorOptions& options);
 int RunFeed(const FeedOptions& options);
 int RunServe(const ServeOptions& options);
+int RunHistory(const HistoryOptions& options);
 
 // One command of the command line: its part of the parser, and what runs it once it was parsed.
 struct Command {
@@ -145,6 +155,7 @@ Command AddPassCommand(CLI::App& program);
 Command AddWatchCommand(CLI::App& program);
 Command AddFeedCommand(CLI::App& program);
 Command AddServeCommand(CLI::App& program);
+Command AddHistoryCommand(CLI::App& program);
 
 // The request header text of the options: the editor's default block when asked for, then the given
 // lines, joined with CR LF.

@@ -48,7 +48,7 @@ CommandLine::CommandLine() {
     // In the order the program's help lists them.
     commands = {AddInitCommand(app),  AddPlansCommand(app), AddSaveCommand(app),    AddDeleteCommand(app),
                 AddFetchCommand(app), AddTestCommand(app),  AddSuggestCommand(app), AddPassCommand(app),
-                AddWatchCommand(app), AddFeedCommand(app),  AddServeCommand(app)};
+                AddWatchCommand(app), AddFeedCommand(app),  AddServeCommand(app),   AddHistoryCommand(app)};
 
     // Only the program's own help points to the help of each command.
     app.footer(std::string(kExitCodes) +

@@ -10,7 +10,7 @@
 #include "app/cli/cli_output.h"
 #include "feeds/atom_feed.h"
 #include "feeds/replace_file.h"
-#include "store/feed_snapshot.h"
+#include "store/article_reader.h"
 
 namespace marl::cli {
 
@@ -21,19 +21,20 @@ int RunFeed(const FeedOptions& options) {
         std::cerr << "marltips-cli: database missing: " << db_path << "\n";
         return kExitDatabase;
     }
-    FeedQuery query;
+    ArticleQuery query;
     if (options.plan_id >= 0) query.plan_id = options.plan_id;
     query.limit = options.limit;
-    FeedSnapshot snapshot;
-    switch (ReadFeedSnapshot(db_path, query, snapshot)) {
-        case FeedReadResult::kOk:
+    ArticleSnapshot snapshot;
+    switch (ReadArticles(db_path, query, snapshot)) {
+        case ArticleReadResult::kOk:
             break;
-        case FeedReadResult::kUnknownPlan:
+        case ArticleReadResult::kUnknownPlan:
             return UsageError("feed: no plan with id " + std::to_string(options.plan_id));
-        case FeedReadResult::kBusy:
+        case ArticleReadResult::kBusy:
             std::cerr << "marltips-cli: the database is busy: " << db_path << "\n";
             return kExitDatabase;
-        case FeedReadResult::kUnavailable:
+        case ArticleReadResult::kUnavailable:
+        case ArticleReadResult::kNoSearch:  // a feed searches no words
             std::cerr << "marltips-cli: cannot read the database " << db_path << "\n";
             return kExitDatabase;
     }

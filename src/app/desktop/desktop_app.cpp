@@ -6,12 +6,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
 #include <utility>
 
+#include "app/desktop/search_index_build.h"
 #include "monitor/process_plan.h"
 #include "monitor/status_log.h"
 #include "plans/tree_settings.h"
@@ -47,7 +49,8 @@ DesktopApp::DesktopApp(const std::string& data_directory, DesktopOptions options
       settings_(InDirectory(data_directory, "marltips.ini")),
       store_(db_, plans_),
       window_(std::make_unique<ui::MainWindow>()),
-      limits_(options.limits) {
+      limits_(options.limits),
+      index_progress_from_(options.index_progress_from) {
     // A UI-thread statement that waits for the worker's statement keeps the window painted and keeps
     // serving the worker's calls. User input waits until the statement has run, so no click can start
     // another statement (or a reload) in the middle of this one.
@@ -71,6 +74,8 @@ DesktopApp::DesktopApp(const std::string& data_directory, DesktopOptions options
 }
 
 DesktopApp::~DesktopApp() {
+    // A build still going on stops at its next chunk; what it has done stays for the next start.
+    index_build_.reset();
     ui_->Detach();
     // The engine's destructor waits for the worker, which may be inside a call to this thread: keep
     // serving events here until it is gone. The stopper hands back through a standard atomic and only
@@ -130,6 +135,9 @@ void DesktopApp::StartUp() {
     } else if (!db_.Open(database_path_)) {
         ui::ShowMessageBox(window_.get(), QStringLiteral("数据库打开失败！"));
     }
+    // 查询 and 收藏 read the file on connections of their own; they say so when they cannot.
+    window_->SetArticleDatabase(database_path_, &plans_);
+    if (db_.IsOpen()) StartSearchIndexBuild();
 
     window_->plan_tree()->ReloadPlanTree();
 
@@ -144,6 +152,22 @@ void DesktopApp::StartUp() {
         popup_ = std::make_unique<ui::NotificationPopup>();
         ui_->SetPopup(popup_.get());
     }
+}
+
+void DesktopApp::StartSearchIndexBuild() {
+    if (index_build_) return;
+    ui::MainWindow* window = window_.get();
+    SearchIndexBuild::Report report;
+    report.status = [window](const QString& message) { window->AppendStatusLine(message); };
+    report.progress = [window](int percent) { window->SetSearchIndexNote(SearchIndexBuildingNote(percent)); };
+    report.finished = [window](bool) {
+        window->SetSearchIndexNote(QString());
+        // A search made while the index was missing is made again, where the user is looking at it.
+        if (window->tabs()->currentIndex() == 1 && !window->search_box()->text().trimmed().isEmpty())
+            window->Search();
+    };
+    index_build_ =
+        std::make_unique<SearchIndexBuild>(database_path_, index_progress_from_, std::move(report));
 }
 
 bool DesktopApp::ConfirmExit() {

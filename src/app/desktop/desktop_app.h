@@ -22,11 +22,16 @@ class PlanEditorWidget;
 class QtMonitorUi;
 }  // namespace ui
 
+class SearchIndexBuild;
+
 struct DesktopOptions {
     // Ends the process after a confirmed exit. The program ends at once, without waiting for the
     // monitor worker or taking anything down; tests replace it to watch the exit from outside.
     std::function<void(int code)> end_process;
     HttpLimits limits{};
+    // The search index is built at start-up when the file has none; from this many articles on, its
+    // progress is shown in the status box.
+    int64_t index_progress_from = 20000;
 };
 
 // The desktop program's composition root: the database connection, the plan list, the settings
@@ -66,6 +71,8 @@ class DesktopApp {
     ui::MainWindow& window() { return *window_; }
     ui::NotificationPopup* popup() { return popup_.get(); }
     ui::PlanEditorWidget* plan_editor() { return editor_.get(); }  // null until first opened
+    // The start-up build of the search index; null when none was started (no database).
+    const SearchIndexBuild* index_build() const { return index_build_.get(); }
     MonitorEngine& engine() { return *engine_; }
     Database& database() { return db_; }
     SharedPlanList& plans() { return plans_; }
@@ -75,6 +82,7 @@ class DesktopApp {
 
   private:
     feeds::CommandRunner::Report CommandReport();
+    void StartSearchIndexBuild();
 
     std::string database_path_;
     std::function<void(int)> end_process_;
@@ -92,6 +100,9 @@ class DesktopApp {
     std::unique_ptr<MonitorEngine> engine_;
     bool confirming_exit_ = false;
     HttpLimits limits_;
+    int64_t index_progress_from_;
+    // Reports to the window, so it ends before the window goes.
+    std::unique_ptr<SearchIndexBuild> index_build_;
     // Last, so that it goes first: it refers to the store, the plan list and the plan tree.
     std::unique_ptr<ui::PlanEditorWidget> editor_;
 };
