@@ -59,7 +59,7 @@ class ArticleSearchTest : public ::testing::Test {
         ASSERT_TRUE(BuildSearchIndex(path_, {}, why)) << why;
     }
 
-    ArticleSnapshot Read(ArticleQuery query, ArticleReadResult expected = ArticleReadResult::kOk) {
+    ArticleSnapshot Read(const ArticleQuery& query, ArticleReadResult expected = ArticleReadResult::kOk) {
         ArticleSnapshot out;
         ArticleReader reader(path_);
         EXPECT_EQ(reader.Read(query, out), expected) << reader.LastReason();
