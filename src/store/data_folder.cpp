@@ -41,7 +41,8 @@ std::string DataDirectory(const std::string& program_directory, const char* xdg_
     if (std::filesystem::exists(
             std::filesystem::symlink_status(std::filesystem::path(program_directory) / "marltips.db", ec)))
         return program_directory;
-    // The base directory specification ignores a relative XDG_DATA_HOME.
+    // A relative XDG_DATA_HOME is ignored, as the freedesktop base directory rules ask: it would depend on
+    // the folder the program happens to be started from.
     if (IsSet(xdg_data_home) && xdg_data_home[0] == '/')
         return (std::filesystem::path(xdg_data_home) / "marltips").string();
     const std::string base = IsSet(home) ? std::string(home) : HomeOfUser();
