@@ -280,11 +280,50 @@ struct Scored {
     const LinkGroup* group;
     double score;
     int depth;
+    double own_weight = 0.5;  // the title weight from which a link of the group is one of its articles
 };
+
+// The prose of the page (runs of text outside anchors) as running totals by offset, so that the prose
+// between two offsets costs two searches.
+class ProseIndex {
+  public:
+    explicit ProseIndex(const PageOutline& outline) {
+        begins_.reserve(outline.prose.size());
+        totals_.reserve(outline.prose.size() + 1);
+        totals_.push_back(0);
+        for (const OutlineText& t : outline.prose) {
+            begins_.push_back(t.begin);
+            totals_.push_back(totals_.back() + t.bytes);
+        }
+    }
+    // The prose bytes of the runs that begin in [from, to).
+    size_t Between(size_t from, size_t to) const {
+        if (to <= from) return 0;
+        const auto a = std::lower_bound(begins_.begin(), begins_.end(), from) - begins_.begin();
+        const auto b = std::lower_bound(begins_.begin(), begins_.end(), to) - begins_.begin();
+        return totals_[static_cast<size_t>(b)] - totals_[static_cast<size_t>(a)];
+    }
+
+  private:
+    std::vector<size_t> begins_;
+    std::vector<size_t> totals_;
+};
+
+// The median of `values` (reordered).
+size_t Median(std::vector<size_t>& values) {
+    if (values.empty()) return 0;
+    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
+
+// An item whose prose between one link and the next reaches this is a post or a summary, not a label.
+constexpr size_t kProseItemBytes = 150;
 
 // The groups worth working out, best first, one per set of links (the deepest container holding it).
 std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::vector<PageLink>& links,
                                const PageOutline& outline) {
+    const ProseIndex prose(outline);
     std::vector<Scored> ranked;
     for (const LinkGroup& g : groups) {
         if (g.links.size() < kMinListLinks || g.weight < kMinListWeight) continue;
@@ -300,21 +339,38 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         const auto& l = s.group->links;
         // The typical distance from one link to the next (the median, so that the gap between two
         // blocks a group spans does not count as content).
-        std::vector<size_t> steps;
-        for (size_t k = 1; k < l.size(); ++k)
+        std::vector<size_t> steps, prose_steps;
+        for (size_t k = 1; k < l.size(); ++k) {
             steps.push_back(links[l[k]].row_begin - links[l[k - 1]].row_begin);
-        std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
-                         steps.end());
-        const double per_link = static_cast<double>(steps[steps.size() / 2]);
+            prose_steps.push_back(prose.Between(links[l[k - 1]].row_end, links[l[k]].row_begin));
+        }
+        const double per_link = static_cast<double>(Median(steps));
         const double richness = 1.0 + 0.25 * std::log2(std::max(1.0, per_link / 150.0));
+        // Prose between one link and the next (a summary, a whole post) is what the page is about;
+        // menus and link lists have none.
+        const size_t item_prose = Median(prose_steps);
+        const double prose_factor = 1.0 + 0.5 * std::log2(1.0 + static_cast<double>(item_prose) / 100.0);
         // Titles that differ only in their numbers ("52 comments", "Permalink") label the articles
         // rather than name them: the list is the one whose titles say different things.
         std::unordered_set<uint64_t> wordings;
         for (const int i : l) wordings.insert(links[i].wording);
-        const double varied =
+        double varied =
             std::min(1.0, 2.0 * static_cast<double>(wordings.size()) / static_cast<double>(l.size()));
-        s.score =
-            s.group->weight * (0.4 + 0.6 * std::pow(ShapeShare(*s.group, links), 2)) * richness * varied;
+        double weight = s.group->weight;
+        if (varied < 1.0 && item_prose >= kProseItemBytes) {
+            // Unless each item is a post of its own whose title is no link: then the label
+            // ("Permalink") is the article's address. A link into part of a page ("#comments")
+            // counts half.
+            weight = 0;
+            for (const int i : l) {
+                if (links[i].weight > 0)
+                    weight += links[i].link.find('#') == std::string_view::npos ? 1.0 : 0.5;
+            }
+            varied = 1.0;
+            s.own_weight = 1e-9;
+        }
+        s.score = weight * (0.4 + 0.6 * std::pow(ShapeShare(*s.group, links), 2)) * richness * prose_factor *
+                  varied;
     }
     std::sort(ranked.begin(), ranked.end(), [](const Scored& a, const Scored& b) {
         return a.score != b.score ? a.score > b.score : a.depth > b.depth;
@@ -398,7 +454,7 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
         for (const int i : SameShapedLinks(*s.group, links, outline)) {
             first = std::min(first, links[i].row_begin);
             last = std::max(last, links[i].row_end);
-            if (links[i].weight >= 0.5) own.push_back(links[i].link);
+            if (links[i].weight >= s.own_weight) own.push_back(links[i].link);
         }
         if (own.size() < kMinListLinks) continue;
         const std::optional<AreaMarkers> area = FindAreaMarkers(page, outline, first, last);
