@@ -33,9 +33,11 @@ constexpr size_t kLabelBytes = 24;
 // One anchor of the page.
 struct PageLink {
     size_t row_begin = 0, row_end = 0;  // the whole match, as offsets into the page
+    size_t at = 0;                      // the offset of the address (a match may begin at an earlier anchor)
     std::string_view link;
     int anchor = -1;       // the element whose start tag holds the href, -1 when none does
     double weight = 0;     // how much the title looks like an article title, 0 to 1
+    bool label = false;    // a real address with a visible title, even a short or numeric one ("10:48 PM")
     Text shape;            // the address with its varying parts blurred
     uint64_t wording = 0;  // a short title without its digits: "12 comments" and "3 comments" agree
 };
@@ -45,6 +47,7 @@ struct LinkGroup {
     int container = -1;
     std::vector<int> links;
     double weight = 0;
+    size_t labels = 0;  // links that are labels at least
 };
 
 // The visible length of an anchor's HTML in bytes, tags left out and blanks counted once.
@@ -180,9 +183,12 @@ std::vector<PageLink> ReadLinks(std::string_view page, const PageOutline& outlin
         PageLink link;
         link.row_begin = static_cast<size_t>(m.row.data() - page.data());
         link.row_end = link.row_begin + m.row.size();
+        link.at = static_cast<size_t>(m.link.data() - page.data());
         link.link = m.link;
         link.anchor = outline.ElementAt(static_cast<size_t>(m.link.data() - page.data()));
         link.weight = TitleWeight(m.link, m.title);
+        link.label = !m.link.empty() && m.link.front() != '#' && !StartsWithNoCase(m.link, "javascript") &&
+                     VisibleBytes(m.title) > 0;
         link.shape = AddressShape(m.link);
         // Only short labels are compared without their numbers: long titles that differ only in a
         // number ("the 3rd notice on ...") are still different articles.
@@ -231,6 +237,7 @@ std::vector<LinkGroup> GroupLinks(const std::vector<PageLink>& links, const Page
             LinkGroup& g = groups[it->second];
             g.links.push_back(static_cast<int>(i));
             g.weight += links[i].weight;
+            g.labels += links[i].label ? 1 : 0;
             path = path * 1000003ULL + hash_of(e);
             e = outline.elements[e].parent;
         }
@@ -280,7 +287,7 @@ struct Scored {
     const LinkGroup* group;
     double score;
     int depth;
-    double own_weight = 0.5;  // the title weight from which a link of the group is one of its articles
+    bool labels_are_articles = false;  // every label of the group is one of its articles, not only titles
 };
 
 // The prose of the page (runs of text outside anchors) as running totals by offset, so that the prose
@@ -317,6 +324,60 @@ size_t Median(std::vector<size_t>& values) {
     return *mid;
 }
 
+// The host of an address ("" for a relative one, which is on the page's own site).
+std::string_view HostOf(std::string_view link) {
+    const size_t scheme = link.find("//");
+    if (scheme >= 8) return {};  // npos too
+    const size_t from = scheme + 2;
+    const size_t end = link.find_first_of("/?#:", from);
+    return link.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from);
+}
+
+// The site an address belongs to: the last two labels of its host, three when the last two are a
+// country's second level ("163.com", "sina.com.cn"). Empty for a relative address.
+std::string_view SiteOf(std::string_view link) {
+    const std::string_view host = HostOf(link);
+    const size_t last = host.rfind('.');
+    if (last == std::string_view::npos || last == 0) return host;
+    const size_t dot = host.rfind('.', last - 1);
+    if (dot == std::string_view::npos) return host;
+    const std::string_view second = host.substr(dot + 1, last - dot - 1);
+    const bool country = host.size() - last == 3;
+    if (country && dot > 0 &&
+        (second == "com" || second == "net" || second == "org" || second == "gov" || second == "edu" ||
+         second == "co" || second == "ac")) {
+        const size_t third = host.rfind('.', dot - 1);
+        return third == std::string_view::npos ? host : host.substr(third + 1);
+    }
+    return host.substr(dot + 1);
+}
+
+// A relative address is on every page's site.
+bool SameSite(std::string_view site, std::string_view page_site) {
+    return site.empty() || page_site.empty() || EqualsNoCase(site, page_site);
+}
+
+// The page's own site, as its links tell it: the one most of its absolute links go to. (The page's
+// address may be a copy's or a mirror's.)
+std::string_view PageSite(const std::vector<PageLink>& links) {
+    std::unordered_map<std::string_view, size_t> votes;
+    std::string_view best;
+    size_t best_votes = 0;
+    for (const PageLink& l : links) {
+        const std::string_view site = SiteOf(l.link);
+        if (site.empty()) continue;
+        const size_t v = ++votes[site];
+        if (v > best_votes) {
+            best_votes = v;
+            best = site;
+        }
+    }
+    return best;
+}
+
+// Groups of short labels ("Permalink") are ranked on this share of their number at first.
+constexpr double kLabelShare = 0.5;
+
 // An item whose prose between one link and the next reaches this is a post or a summary, not a label.
 constexpr size_t kProseItemBytes = 150;
 
@@ -324,10 +385,14 @@ constexpr size_t kProseItemBytes = 150;
 std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::vector<PageLink>& links,
                                const PageOutline& outline) {
     const ProseIndex prose(outline);
+    const std::string_view site = PageSite(links);
     std::vector<Scored> ranked;
     for (const LinkGroup& g : groups) {
-        if (g.links.size() < kMinListLinks || g.weight < kMinListWeight) continue;
-        ranked.push_back({&g, g.weight, outline.elements[g.container].depth});
+        if (g.links.size() < kMinListLinks || (g.weight < kMinListWeight && g.labels < kMinListLinks))
+            continue;
+        // Groups of short labels compete on a part of their number until their items are looked at.
+        ranked.push_back({&g, std::max(g.weight, kLabelShare * static_cast<double>(g.labels)),
+                          outline.elements[g.container].depth});
     }
     // Score the heaviest groups in full only: the shape share costs a map per group.
     std::sort(ranked.begin(), ranked.end(),
@@ -342,7 +407,7 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         std::vector<size_t> steps, prose_steps;
         for (size_t k = 1; k < l.size(); ++k) {
             steps.push_back(links[l[k]].row_begin - links[l[k - 1]].row_begin);
-            prose_steps.push_back(prose.Between(links[l[k - 1]].row_end, links[l[k]].row_begin));
+            prose_steps.push_back(prose.Between(links[l[k - 1]].at, links[l[k]].at));
         }
         const double per_link = static_cast<double>(Median(steps));
         const double richness = 1.0 + 0.25 * std::log2(std::max(1.0, per_link / 150.0));
@@ -357,17 +422,20 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         double varied =
             std::min(1.0, 2.0 * static_cast<double>(wordings.size()) / static_cast<double>(l.size()));
         double weight = s.group->weight;
-        if (varied < 1.0 && item_prose >= kProseItemBytes) {
+        if ((varied < 1.0 || s.group->weight < kMinListWeight) && item_prose >= kProseItemBytes) {
             // Unless each item is a post of its own whose title is no link: then the label
-            // ("Permalink") is the article's address. A link into part of a page ("#comments")
-            // counts half.
+            // ("Permalink", the time it was posted) is the article's address, on the page's own site.
+            // A link into part of a page ("#comments") counts half.
             weight = 0;
             for (const int i : l) {
-                if (links[i].weight > 0)
-                    weight += links[i].link.find('#') == std::string_view::npos ? 1.0 : 0.5;
+                if (!links[i].label || !SameSite(SiteOf(links[i].link), site)) continue;
+                weight += links[i].link.find('#') == std::string_view::npos ? 1.0 : 0.5;
             }
             varied = 1.0;
-            s.own_weight = 1e-9;
+            s.labels_are_articles = true;
+        } else if (s.group->weight < kMinListWeight) {
+            s.score = 0;
+            continue;
         }
         s.score = weight * (0.4 + 0.6 * std::pow(ShapeShare(*s.group, links), 2)) * richness * prose_factor *
                   varied;
@@ -454,7 +522,7 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
         for (const int i : SameShapedLinks(*s.group, links, outline)) {
             first = std::min(first, links[i].row_begin);
             last = std::max(last, links[i].row_end);
-            if (links[i].weight >= s.own_weight) own.push_back(links[i].link);
+            if (s.labels_are_articles ? links[i].label : links[i].weight >= 0.5) own.push_back(links[i].link);
         }
         if (own.size() < kMinListLinks) continue;
         const std::optional<AreaMarkers> area = FindAreaMarkers(page, outline, first, last);

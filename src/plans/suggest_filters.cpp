@@ -50,6 +50,9 @@ std::vector<std::string_view> AddressWords(std::string_view link) {
         }
         i = j;
     }
+    // The fragment names a part of a page ("#comments"): links into the same part share it.
+    const size_t hash = link.find('#');
+    if (hash != std::string_view::npos) add(link.substr(hash));
     return words;
 }
 
