@@ -246,14 +246,48 @@ std::vector<LinkGroup> GroupLinks(const std::vector<PageLink>& links, const Page
 }
 
 // The path of tag names from the container down to the anchor, or 0 when the anchor is not inside it.
-uint64_t NamePathBelow(int anchor, int container, const PageOutline& outline) {
-    uint64_t path = NameHash(outline.elements[anchor].name, 0);
+// With `with_class`, each element's class is part of the path.
+uint64_t NamePathBelow(int anchor, int container, const PageOutline& outline, bool with_class = false) {
+    auto hash = [&](int e) {
+        const OutlineElement& el = outline.elements[e];
+        return NameHash(el.name, with_class ? NameHash(ClassOf(el.tag), 17) : 0);
+    };
+    uint64_t path = hash(anchor);
     for (int e = outline.elements[anchor].parent, level = 0; e >= 0 && level < kMaxLevelsUp;
          e = outline.elements[e].parent, ++level) {
         if (e == container) return path;
-        path = path * 1000003ULL + NameHash(outline.elements[e].name, 0);
+        path = path * 1000003ULL + hash(e);
     }
     return 0;
+}
+
+// Whether titles say different things rather than repeat one label ("12 comments", "discuss").
+bool VariedWording(const std::vector<int>& members, const std::vector<PageLink>& links) {
+    std::unordered_set<uint64_t> wordings;
+    for (const int i : members) wordings.insert(links[i].wording);
+    return 2 * wordings.size() >= members.size();
+}
+
+// Of links that share their tag names but not their classes, those whose titles repeat one label go
+// when others beside them say different things: a comment count under each title is no second list.
+void DropRepeatedLabels(std::vector<int>& out, int container, const std::vector<PageLink>& links,
+                        const PageOutline& outline) {
+    std::unordered_map<uint64_t, std::vector<int>> by_classes;
+    for (const int i : out) by_classes[NamePathBelow(links[i].anchor, container, outline, true)].push_back(i);
+    if (by_classes.size() < 2) return;
+    std::unordered_set<uint64_t> repeated;
+    bool any_varied = false;
+    for (const auto& [path, members] : by_classes) {
+        if (members.size() < kMinListLinks) continue;
+        if (VariedWording(members, links))
+            any_varied = true;
+        else
+            repeated.insert(path);
+    }
+    if (!any_varied || repeated.empty()) return;
+    std::erase_if(out, [&](int i) {
+        return repeated.count(NamePathBelow(links[i].anchor, container, outline, true)) > 0;
+    });
 }
 
 std::vector<int> SameShapedLinks(const LinkGroup& group, const std::vector<PageLink>& links,
@@ -280,6 +314,7 @@ std::vector<int> SameShapedLinks(const LinkGroup& group, const std::vector<PageL
         if (paths.count(NamePathBelow(l.anchor, group.container, outline)))
             out.push_back(static_cast<int>(i));
     }
+    DropRepeatedLabels(out, group.container, links, outline);
     return out.empty() ? group.links : out;
 }
 
@@ -546,8 +581,16 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
             }
         }
         plan.form.link_prefix = prefix;
-        ChooseFilters(TextBetween(page, area->start, area->end), own, plan.form);
+        PlanForm nearly;
+        ChooseFilters(TextBetween(page, area->start, area->end), own, plan.form, &nearly);
         const double score = RunSuggestedPlan(page, own, plan) * s.score / std::max(1.0, s.group->weight);
+        if (!nearly.row_marker.empty()) {
+            // The plan that lets an odd row go to keep the others out comes right after the one that
+            // keeps every row.
+            PlanSuggestion beside;
+            beside.form = nearly;
+            if (RunSuggestedPlan(page, own, beside) > 0) built.push_back({std::move(beside), score * 0.999});
+        }
         built.push_back({std::move(plan), score});
     }
     std::stable_sort(built.begin(), built.end(),
