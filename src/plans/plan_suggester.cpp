@@ -492,18 +492,24 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
 }
 
 // A single article: most of the page's prose stands in one element, at length, and the best list beside
-// it is short (related or hot articles in a sidebar).
-bool LooksLikeArticle(const PageOutline& outline, size_t best_list) {
+// it is short (related or hot articles in a sidebar). The list's links lie between `list_begin` and
+// `list_end`.
+bool LooksLikeArticle(const PageOutline& outline, size_t best_list, size_t list_begin, size_t list_end) {
     constexpr size_t kArticleBytes = 1500, kSidebarLinks = 30;
     if (best_list > kSidebarLinks) return false;
     std::unordered_map<int, size_t> by_parent;
-    size_t total = 0, best = 0;
+    size_t total = 0, best = 0, inside = 0;
     for (const OutlineText& t : outline.prose) {
         const int parent = outline.elements[t.element].parent;
         total += t.bytes;
+        if (t.begin >= list_begin && t.begin < list_end) inside += t.bytes;
         best = std::max(best, by_parent[parent < 0 ? t.element : parent] += t.bytes);
     }
-    return best >= kArticleBytes && best * 10 >= total * 8;
+    if (best >= kArticleBytes && best * 10 >= total * 8) return true;
+    // Or a long text in many parts (paragraphs between headings and figures) that the list has no
+    // share of: links beside an article, not a list with its summaries.
+    const size_t outside = total - inside;
+    return outside >= 2 * kArticleBytes && outside * 10 >= total * 9;
 }
 
 }  // namespace
@@ -546,6 +552,7 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
     struct Built {
         PlanSuggestion plan;
         double score;
+        size_t first = 0, last = 0;  // where the group's links begin and end on the page
     };
     std::vector<Built> built;
     for (const Scored& s : RankGroups(groups, links, outline)) {
@@ -589,13 +596,16 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
             // keeps every row.
             PlanSuggestion beside;
             beside.form = nearly;
-            if (RunSuggestedPlan(page, own, beside) > 0) built.push_back({std::move(beside), score * 0.999});
+            if (RunSuggestedPlan(page, own, beside) > 0)
+                built.push_back({std::move(beside), score * 0.999, first, last});
         }
-        built.push_back({std::move(plan), score});
+        built.push_back({std::move(plan), score, first, last});
     }
     std::stable_sort(built.begin(), built.end(),
                      [](const Built& a, const Built& b) { return a.score > b.score; });
-    if (!built.empty() && LooksLikeArticle(outline, built.front().plan.kept)) built.clear();
+    if (!built.empty() &&
+        LooksLikeArticle(outline, built.front().plan.kept, built.front().first, built.front().last))
+        built.clear();
     for (Built& b : built) {
         if (result.candidates.size() == kMaxSuggestions) break;
         const bool same = std::any_of(result.candidates.begin(), result.candidates.end(),
