@@ -318,6 +318,65 @@ std::vector<int> SameShapedLinks(const LinkGroup& group, const std::vector<PageL
     return out.empty() ? group.links : out;
 }
 
+// The median of `values` (reordered).
+size_t Median(std::vector<size_t>& values) {
+    if (values.empty()) return 0;
+    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
+
+// Items just before or after the list that lie a level apart (pinned threads in a list of their own
+// above the others, a first row the page's markup nests differently) join it when their anchors are
+// of the list's class and their addresses of its shape, each within two of the list's steps of it.
+void JoinNeighbours(std::vector<int>& members, const std::vector<PageLink>& links,
+                    const PageOutline& outline) {
+    if (members.size() < 2) return;
+    std::sort(members.begin(), members.end());
+    std::unordered_map<std::string_view, size_t> shapes;
+    std::string_view shape;
+    size_t shape_votes = 0;
+    int titled = -1;
+    for (const int i : members) {
+        if (links[i].weight < 0.5) continue;
+        if (titled < 0) titled = i;
+        const size_t v = ++shapes[links[i].shape];
+        if (v > shape_votes) {
+            shape_votes = v;
+            shape = links[i].shape;
+        }
+    }
+    if (titled < 0) return;
+    // Anchors without a class say too little to join by.
+    const std::string_view anchor_class = ClassOf(outline.elements[links[titled].anchor].tag);
+    if (anchor_class.empty()) return;
+    std::vector<size_t> steps;
+    for (size_t k = 1; k < members.size(); ++k)
+        steps.push_back(links[members[k]].row_begin - links[members[k - 1]].row_begin);
+    const size_t reach = 2 * Median(steps);
+    const auto fits = [&](int j) {
+        const PageLink& l = links[j];
+        return l.anchor >= 0 && l.weight >= 0.5 && l.shape == shape &&
+               ClassOf(outline.elements[l.anchor].tag) == anchor_class;
+    };
+    std::vector<int> before, after;
+    size_t edge = links[members.front()].row_begin;
+    for (int j = members.front() - 1; j >= 0 && edge - links[j].row_begin <= reach; --j) {
+        if (!fits(j)) continue;
+        before.push_back(j);
+        edge = links[j].row_begin;
+    }
+    edge = links[members.back()].row_begin;
+    for (int j = members.back() + 1; j < static_cast<int>(links.size()) && links[j].row_begin - edge <= reach;
+         ++j) {
+        if (!fits(j)) continue;
+        after.push_back(j);
+        edge = links[j].row_begin;
+    }
+    members.insert(members.begin(), before.rbegin(), before.rend());
+    members.insert(members.end(), after.begin(), after.end());
+}
+
 struct Scored {
     const LinkGroup* group;
     double score;
@@ -350,14 +409,6 @@ class ProseIndex {
     std::vector<size_t> begins_;
     std::vector<size_t> totals_;
 };
-
-// The median of `values` (reordered).
-size_t Median(std::vector<size_t>& values) {
-    if (values.empty()) return 0;
-    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), mid, values.end());
-    return *mid;
-}
 
 // The host of an address ("" for a relative one, which is on the page's own site).
 std::string_view HostOf(std::string_view link) {
@@ -561,7 +612,9 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
         // threads), as long as their anchors are of the same class.
         std::vector<std::string_view> own;
         size_t first = page.size(), last = 0;
-        for (const int i : SameShapedLinks(*s.group, links, outline)) {
+        std::vector<int> members = SameShapedLinks(*s.group, links, outline);
+        JoinNeighbours(members, links, outline);
+        for (const int i : members) {
             first = std::min(first, links[i].row_begin);
             last = std::max(last, links[i].row_end);
             if (s.labels_are_articles ? links[i].label : links[i].weight >= 0.5) own.push_back(links[i].link);
