@@ -563,9 +563,24 @@ bool LooksLikeArticle(const PageOutline& outline, size_t best_list, size_t list_
     return outside >= 2 * kArticleBytes && outside * 10 >= total * 9;
 }
 
+// Whether most anchors with an address are out of the link expression's reach (it reads href="..."
+// only), so that the page may well hold a list the monitor cannot see.
+bool MostLinksUnread(const PageOutline& outline, size_t read) {
+    constexpr size_t kUnreadLinks = 20;
+    size_t anchors = 0;
+    for (const OutlineElement& e : outline.elements) {
+        if (EqualsNoCase(e.name, "a") && FindNoCase(e.tag, "href") != kNotFound) ++anchors;
+    }
+    return anchors >= kUnreadLinks && anchors > 2 * read;
+}
+
 }  // namespace
 
 Text NoListMessage() { return "no article list found"; }
+Text UnreadLinksMessage() {
+    return "no article list found: most links of this page are written in a form the monitor does not read "
+           "(such as href =\"...\" with a space before =, or an address without quotes)";
+}
 Text FeedMessage() {
     return "no article list found: the address serves an RSS or Atom feed, not a list page";
 }
@@ -666,7 +681,8 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
         if (!same && b.score > 0 && b.plan.kept >= kMinListLinks)
             result.candidates.push_back(std::move(b.plan));
     }
-    if (result.candidates.empty()) result.message = NoListMessage();
+    if (result.candidates.empty())
+        result.message = MostLinksUnread(outline, links.size()) ? UnreadLinksMessage() : NoListMessage();
     return result;
 }
 

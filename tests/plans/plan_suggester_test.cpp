@@ -218,6 +218,11 @@ TEST_F(PlanSuggesterTest, PagesWithoutAListGetAClearAnswerAndNoPlan) {
     for (const Item& item : Items(1, 5))
         article += "<li><a href=\"" + item.link + "\">" + item.title + "</a></li>";
     article += "</ul></body></html>";
+    // A chapter list whose anchors put a space before "=": the monitor reads none of them.
+    std::string unread = "<html><body><div class=\"nav\"><a href=\"/\">Home</a></div><dl>";
+    for (const Item& item : Items(1, 30))
+        unread += "<dd><a href =\"" + item.link + "\">" + item.title + "</a></dd>";
+    unread += "</dl></body></html>";
     const struct {
         const char* path;
         std::string body;
@@ -237,6 +242,7 @@ TEST_F(PlanSuggesterTest, PagesWithoutAListGetAClearAnswerAndNoPlan) {
          "title&lt;/a&gt;</description></item></channel></rss>",
          "application/rss+xml", FeedMessage()},
         {"/missing.html", "", "text/html", Gbk("网页访问：请求不到数据！")},
+        {"/unread.html", unread, "text/html; charset=utf-8", UnreadLinksMessage()},
     };
     for (const auto& row : rows) {
         const SuggestResult result = Suggest(row.path, row.body, PlanEncoding::kAuto, row.type);
