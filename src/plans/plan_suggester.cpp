@@ -574,6 +574,17 @@ bool MostLinksUnread(const PageOutline& outline, size_t read) {
     return anchors >= kUnreadLinks && anchors > 2 * read;
 }
 
+// Whether two plans keep nearly the same links: fewer than one in twenty of all they keep between them
+// is kept by one only.
+bool NearlySame(const std::vector<Text>& a, const std::vector<Text>& b) {
+    const std::unordered_set<std::string_view> in_a(a.begin(), a.end());
+    const std::unordered_set<std::string_view> in_b(b.begin(), b.end());
+    size_t common = 0;
+    for (const std::string_view l : in_b) common += in_a.count(l);
+    const size_t all = in_a.size() + in_b.size() - common;
+    return (all - common) * 20 < all || all == common;
+}
+
 }  // namespace
 
 Text NoListMessage() { return "no article list found"; }
@@ -676,8 +687,10 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
         built.clear();
     for (Built& b : built) {
         if (result.candidates.size() == kMaxSuggestions) break;
-        const bool same = std::any_of(result.candidates.begin(), result.candidates.end(),
-                                      [&](const PlanSuggestion& c) { return c.links == b.plan.links; });
+        // The others are alternatives, not near-copies of a plan already proposed.
+        const bool same =
+            std::any_of(result.candidates.begin(), result.candidates.end(),
+                        [&](const PlanSuggestion& c) { return NearlySame(c.links, b.plan.links); });
         if (!same && b.score > 0 && b.plan.kept >= kMinListLinks)
             result.candidates.push_back(std::move(b.plan));
     }
