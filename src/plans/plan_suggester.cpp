@@ -672,11 +672,16 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
         const double score = RunSuggestedPlan(page, own, plan) * s.score / std::max(1.0, s.group->weight);
         if (!nearly.row_marker.empty()) {
             // The plan that lets an odd row go to keep the others out comes right after the one that
-            // keeps every row.
+            // keeps every row, or before it when that one keeps more other links than articles.
+            const std::unordered_set<std::string_view> own_set(own.begin(), own.end());
+            const size_t own_kept = static_cast<size_t>(std::count_if(
+                plan.links.begin(), plan.links.end(), [&](const Text& l) { return own_set.count(l) > 0; }));
             PlanSuggestion beside;
             beside.form = nearly;
             if (RunSuggestedPlan(page, own, beside) > 0)
-                built.push_back({std::move(beside), score * 0.999, first, last});
+                built.push_back({std::move(beside),
+                                 own_kept * 2 < plan.links.size() ? score * 1.001 : score * 0.999, first,
+                                 last});
         }
         built.push_back({std::move(plan), score, first, last});
     }

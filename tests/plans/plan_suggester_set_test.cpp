@@ -10,9 +10,9 @@ namespace marl::test {
 namespace {
 
 // What the suggestion reaches on the set today; a change that does worse fails here.
-constexpr size_t kFirstRightFloor = 28;
+constexpr size_t kFirstRightFloor = 29;
 constexpr size_t kAnyRightFloor = 29;
-constexpr size_t kChangedRightFloor = 28;
+constexpr size_t kChangedRightFloor = 29;
 constexpr size_t kNoListAnsweredFloor = 7;
 
 TEST(PlanSuggesterSet, HoldsItsAccuracyOnTheLabelledPages) {
