@@ -574,11 +574,16 @@ bool MostLinksUnread(const PageOutline& outline, size_t read) {
     return anchors >= kUnreadLinks && anchors > 2 * read;
 }
 
-// Whether two plans keep nearly the same links: fewer than one in twenty of all they keep between them
-// is kept by one only.
+// Whether two plans keep nearly the same articles: fewer than one in twenty of all they keep between
+// them is kept by one only. A link into part of an article's page ("#comments") is that article.
 bool NearlySame(const std::vector<Text>& a, const std::vector<Text>& b) {
-    const std::unordered_set<std::string_view> in_a(a.begin(), a.end());
-    const std::unordered_set<std::string_view> in_b(b.begin(), b.end());
+    const auto articles = [](const std::vector<Text>& links) {
+        std::unordered_set<std::string_view> out;
+        for (const Text& l : links) out.insert(std::string_view(l).substr(0, l.find('#')));
+        return out;
+    };
+    const std::unordered_set<std::string_view> in_a = articles(a);
+    const std::unordered_set<std::string_view> in_b = articles(b);
     size_t common = 0;
     for (const std::string_view l : in_b) common += in_a.count(l);
     const size_t all = in_a.size() + in_b.size() - common;
