@@ -290,12 +290,15 @@ void DropRepeatedLabels(std::vector<int>& out, int container, const std::vector<
     });
 }
 
+// With `labels`, the group's articles are its labels ("Permalink") rather than its titles.
 std::vector<int> SameShapedLinks(const LinkGroup& group, const std::vector<PageLink>& links,
-                                 const PageOutline& outline) {
-    // The class of the group's title anchors: that of its first link with a title.
+                                 const PageOutline& outline, bool labels) {
+    // The class of the group's article anchors: that of its first link with a title (or a label) that
+    // leads to a page rather than into part of one ("#comments").
     int first_anchor = links[group.links.front()].anchor;
     for (const int i : group.links) {
-        if (links[i].weight >= 0.5) {
+        if ((labels ? links[i].label : links[i].weight >= 0.5) &&
+            links[i].link.find('#') == std::string_view::npos) {
             first_anchor = links[i].anchor;
             break;
         }
@@ -375,6 +378,22 @@ void JoinNeighbours(std::vector<int>& members, const std::vector<PageLink>& link
     }
     members.insert(members.begin(), before.rbegin(), before.rend());
     members.insert(members.end(), after.begin(), after.end());
+}
+
+// Where the list's first item begins: the element holding its first link that sits directly in the
+// element the first two links share. The first link's own start when there is no such element.
+size_t ItemBegin(const std::vector<int>& members, const std::vector<PageLink>& links,
+                 const PageOutline& outline) {
+    if (members.size() < 2) return std::string_view::npos;
+    const int a = links[members[0]].anchor, b = links[members[1]].anchor;
+    if (a < 0 || b < 0) return std::string_view::npos;
+    std::unordered_set<int> above_b;
+    for (int e = b; e >= 0; e = outline.elements[e].parent) above_b.insert(e);
+    int item = a;
+    for (int e = outline.elements[a].parent; e >= 0; item = e, e = outline.elements[e].parent) {
+        if (above_b.count(e)) return outline.elements[item].begin;
+    }
+    return std::string_view::npos;
 }
 
 struct Scored {
@@ -643,7 +662,7 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
         // threads), as long as their anchors are of the same class.
         std::vector<std::string_view> own;
         size_t first = page.size(), last = 0;
-        std::vector<int> members = SameShapedLinks(*s.group, links, outline);
+        std::vector<int> members = SameShapedLinks(*s.group, links, outline, s.labels_are_articles);
         JoinNeighbours(members, links, outline);
         for (const int i : members) {
             first = std::min(first, links[i].row_begin);
@@ -651,6 +670,9 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
             if (s.labels_are_articles ? links[i].label : links[i].weight >= 0.5) own.push_back(links[i].link);
         }
         if (own.size() < kMinListLinks) continue;
+        // The start marker goes before the whole first item, not inside it: a mark of that item alone
+        // (a "pinned" icon, a "new" badge) goes with it when it leaves the page.
+        first = std::min(first, ItemBegin(members, links, outline));
         const std::optional<AreaMarkers> area = FindAreaMarkers(page, outline, first, last);
         if (!area) continue;
 

@@ -96,13 +96,11 @@ void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered
         (own.count(m.link) ? own_rows : other_rows).push_back(&m);
     }
     if (own_rows.empty() || other_rows.empty()) return;
-    // The attributes of the first own row's start tags, each as written: name="value", those of the
+    // The attributes of the first own rows' start tags, each as written: name="value", those of the
     // tag holding the link first, then those of the tags before it in the row. The link's tag need not
     // be the row's first: where an anchor before it has no quoted href (the page's clean-up drops
     // single quotes), the match runs on from that anchor to this one, and a wrapper between them
     // (<span class="titleline">) can mark the row when the anchor itself has nothing to tell.
-    const LinkMatch& first = *own_rows.front();
-    const size_t link_at = static_cast<size_t>(first.link.data() - first.row.data());
     std::unordered_set<std::string_view> with_rows;
     for (const LinkMatch* m : own_rows) with_rows.insert(m->link);
     std::string_view best, best_most;
@@ -135,18 +133,25 @@ void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered
             best = attribute;
         }
     };
-    for (size_t open = first.row.rfind('<', link_at); open != std::string_view::npos;
-         open = open == 0 ? std::string_view::npos : first.row.rfind('<', open - 1)) {
-        const size_t tag_end = first.row.find('>', open);
-        if (tag_end == std::string_view::npos || first.row[open + 1] == '/') continue;
-        const std::string_view tag = first.row.substr(open, tag_end - open);
-        for (size_t at = tag.find(' '); at != std::string_view::npos; at = tag.find(' ', at + 1)) {
-            const size_t eq = tag.find("=\"", at);
-            if (eq == std::string_view::npos) break;
-            const size_t close = tag.find('"', eq + 2);
-            if (close == std::string_view::npos) break;
-            try_attribute(tag.substr(at + 1, close - at));
-            at = close;
+    // The attributes are taken from the first few own rows: the first may be another row of an own
+    // link (a post that links to an earlier post) rather than the list's own row.
+    constexpr size_t kRowsAsked = 3;
+    for (size_t r = 0; r < own_rows.size() && r < kRowsAsked; ++r) {
+        const LinkMatch& row = *own_rows[r];
+        const size_t link_at = static_cast<size_t>(row.link.data() - row.row.data());
+        for (size_t open = row.row.rfind('<', link_at); open != std::string_view::npos;
+             open = open == 0 ? std::string_view::npos : row.row.rfind('<', open - 1)) {
+            const size_t tag_end = row.row.find('>', open);
+            if (tag_end == std::string_view::npos || row.row[open + 1] == '/') continue;
+            const std::string_view tag = row.row.substr(open, tag_end - open);
+            for (size_t at = tag.find(' '); at != std::string_view::npos; at = tag.find(' ', at + 1)) {
+                const size_t eq = tag.find("=\"", at);
+                if (eq == std::string_view::npos) break;
+                const size_t close = tag.find('"', eq + 2);
+                if (close == std::string_view::npos) break;
+                try_attribute(tag.substr(at + 1, close - at));
+                at = close;
+            }
         }
     }
     if (best.empty()) {

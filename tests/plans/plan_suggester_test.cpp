@@ -119,14 +119,30 @@ TEST_F(PlanSuggesterTest, FindsTheMainListWithStructuralMarkersAndPreviewsWhatMo
 }
 
 TEST_F(PlanSuggesterTest, TheSamePlanCatchesNewArticlesAfterTheListMovedOn) {
-    const SuggestResult result = Suggest("/moving/index.html", NewsPage(Items(1, 10)));
-    ASSERT_FALSE(result.candidates.empty()) << result.message;
     // Three new articles on top, the three oldest gone, other dates.
     std::vector<Item> moved = Items(20, 3);
     for (Item& item : moved) item.date = "2025-01-0" + item.date.substr(9);
     const std::vector<Item> rest = Items(1, 7);
     moved.insert(moved.end(), rest.begin(), rest.end());
-    EXPECT_EQ(Kept(result.candidates.front().form, "/moving/later.html", NewsPage(moved)), LinksOf(moved));
+    // The first item pinned with a mark of its own, which leaves with it.
+    std::string pinned = NewsPage(Items(1, 10));
+    const size_t first_link = pinned.find("<a href=\"/news/");
+    pinned.insert(first_link, "<i class=\"pin\"></i>");
+    const struct {
+        const char* name;
+        std::string before;
+    } rows[] = {
+        {"plain", NewsPage(Items(1, 10))},
+        {"pinned", pinned},
+    };
+    for (const auto& row : rows) {
+        const SuggestResult result = Suggest(std::string("/moving/") + row.name + ".html", row.before);
+        ASSERT_FALSE(result.candidates.empty()) << row.name << ": " << result.message;
+        EXPECT_EQ(Kept(result.candidates.front().form, std::string("/moving/") + row.name + "-later.html",
+                       NewsPage(moved)),
+                  LinksOf(moved))
+            << row.name << ": " << result.candidates.front().form.area;
+    }
 }
 
 TEST_F(PlanSuggesterTest, AFilterWordDropsCategoryLinksInsideTheListButNoArticle) {
