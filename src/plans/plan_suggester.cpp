@@ -561,12 +561,39 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
     return distinct;
 }
 
+// Whether the page's title, at the length of a headline, stands as a heading of its own (not a link)
+// with text after it outside the list: the page is that one article, however short.
+bool HeadlineWithText(std::string_view page, const PageOutline& outline, size_t list_begin, size_t list_end) {
+    constexpr size_t kHeadlineBytes = 30, kTextWindow = 4000;
+    const Text title = Trim(HtmlToText(Text(outline.title)));
+    if (title.size() < kHeadlineBytes) return false;
+    const ProseIndex prose(outline);
+    for (const OutlineElement& e : outline.elements) {
+        if (e.name.size() != 2 || (e.name[0] != 'h' && e.name[0] != 'H') || e.name[1] < '1' ||
+            e.name[1] > '3' || e.close_begin == std::string_view::npos)
+            continue;
+        const size_t inner = e.begin + e.tag.size();
+        if (e.close_begin <= inner || e.close_begin - inner > 4 * title.size()) continue;
+        const std::string_view html = page.substr(inner, e.close_begin - inner);
+        if (FindNoCase(html, "<a ") != kNotFound) continue;
+        const Text heading = Trim(HtmlToText(Text(html)));
+        if (heading.size() < kHeadlineBytes || !title.starts_with(heading)) continue;
+        const size_t from = e.close_begin, to = e.close_begin + kTextWindow;
+        const size_t text =
+            prose.Between(from, to) - prose.Between(std::max(from, list_begin), std::min(to, list_end));
+        if (text >= kProseItemBytes) return true;
+    }
+    return false;
+}
+
 // A single article: most of the page's prose stands in one element, at length, and the best list beside
 // it is short (related or hot articles in a sidebar). The list's links lie between `list_begin` and
 // `list_end`.
-bool LooksLikeArticle(const PageOutline& outline, size_t best_list, size_t list_begin, size_t list_end) {
+bool LooksLikeArticle(std::string_view page, const PageOutline& outline, size_t best_list, size_t list_begin,
+                      size_t list_end) {
     constexpr size_t kArticleBytes = 1500, kSidebarLinks = 30;
     if (best_list > kSidebarLinks) return false;
+    if (HeadlineWithText(page, outline, list_begin, list_end)) return true;
     std::unordered_map<int, size_t> by_parent;
     size_t total = 0, best = 0, inside = 0;
     for (const OutlineText& t : outline.prose) {
@@ -715,7 +742,7 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
     std::stable_sort(built.begin(), built.end(),
                      [](const Built& a, const Built& b) { return a.score > b.score; });
     if (!built.empty() &&
-        LooksLikeArticle(outline, built.front().plan.kept, built.front().first, built.front().last))
+        LooksLikeArticle(page, outline, built.front().plan.kept, built.front().first, built.front().last))
         built.clear();
     for (Built& b : built) {
         if (result.candidates.size() == kMaxSuggestions) break;

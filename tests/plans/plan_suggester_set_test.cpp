@@ -13,7 +13,7 @@ namespace {
 constexpr size_t kFirstRightFloor = 29;
 constexpr size_t kAnyRightFloor = 29;
 constexpr size_t kChangedRightFloor = 29;
-constexpr size_t kNoListAnsweredFloor = 7;
+constexpr size_t kNoListAnsweredFloor = 8;
 
 TEST(PlanSuggesterSet, HoldsItsAccuracyOnTheLabelledPages) {
     const std::vector<LabelledPage> set = LoadLabelledSet();

@@ -234,6 +234,18 @@ TEST_F(PlanSuggesterTest, PagesWithoutAListGetAClearAnswerAndNoPlan) {
     for (const Item& item : Items(1, 5))
         article += "<li><a href=\"" + item.link + "\">" + item.title + "</a></li>";
     article += "</ul></body></html>";
+    // A short notice: its headline is the page's title and a heading, a paragraph under it, and a list
+    // of recommended articles beside it.
+    std::string notice =
+        "<html><head><title>Midday notices: the port authority wins the harbour contract</title></head>"
+        "<body><div class=\"nav\"><a href=\"/\">Home</a></div><div class=\"text\"><h2>Midday notices: the "
+        "port "
+        "authority wins the harbour contract</h2><div>" +
+        prose + " " + prose + " " + prose + " " + prose + " " + prose +
+        "</div></div><h2>For you</h2><ul class=\"list\">";
+    for (const Item& item : Items(1, 8))
+        notice += "<li><a href=\"" + item.link + "\">" + item.title + "</a></li>";
+    notice += "</ul></body></html>";
     // A chapter list whose anchors put a space before "=": the monitor reads none of them.
     std::string unread = "<html><body><div class=\"nav\"><a href=\"/\">Home</a></div><dl>";
     for (const Item& item : Items(1, 30))
@@ -246,6 +258,7 @@ TEST_F(PlanSuggesterTest, PagesWithoutAListGetAClearAnswerAndNoPlan) {
         Text message;
     } rows[] = {
         {"/story.html", article, "text/html; charset=utf-8", NoListMessage()},
+        {"/notice.html", notice, "text/html; charset=utf-8", NoListMessage()},
         {"/menu.html",
          "<html><body><ul><li><a href=\"/a\">A</a></li><li><a href=\"/b\">B</a></li><li><a "
          "href=\"/c\">C</a></li>"
