@@ -480,6 +480,10 @@ std::string_view PageSite(const std::vector<PageLink>& links) {
     return best;
 }
 
+// A label that stands for its article weighs a little less than a full title, so that where the titles
+// are links too ("Read more", "12 comments" beside them), the titles are the list.
+constexpr double kLabelWeight = 0.8;
+
 // Groups of short labels ("Permalink") are ranked on this share of their number at first.
 constexpr double kLabelShare = 0.5;
 
@@ -534,7 +538,7 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
             weight = 0;
             for (const int i : l) {
                 if (!links[i].label || !SameSite(SiteOf(links[i].link), site)) continue;
-                weight += links[i].link.find('#') == std::string_view::npos ? 1.0 : 0.5;
+                weight += links[i].link.find('#') == std::string_view::npos ? kLabelWeight : kLabelWeight / 2;
             }
             varied = 1.0;
             s.labels_are_articles = true;
