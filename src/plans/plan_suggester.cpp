@@ -381,7 +381,7 @@ void JoinNeighbours(std::vector<int>& members, const std::vector<PageLink>& link
 }
 
 // Where the list's first item begins: the element holding its first link that sits directly in the
-// element the first two links share. The first link's own start when there is no such element.
+// element the first two links share; npos when there is none.
 size_t ItemBegin(const std::vector<int>& members, const std::vector<PageLink>& links,
                  const PageOutline& outline) {
     if (members.size() < 2) return std::string_view::npos;
