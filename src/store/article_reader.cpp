@@ -103,6 +103,11 @@ bool Writable(const std::string& path) {
     return access(path.c_str(), W_OK) == 0 && access(folder.c_str(), W_OK) == 0;
 }
 
+// A read asked to stop: SQLite's progress handler, which ends the running statement when it
+// answers non-zero.
+constexpr int kCancelCheckSteps = 10000;
+int Cancelled(void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; }
+
 ArticleReadResult Failure(int rc) {
     return IsBusy(rc) ? ArticleReadResult::kBusy : ArticleReadResult::kUnavailable;
 }
@@ -305,6 +310,12 @@ ArticleReadResult ArticleReader::Begin(const ArticleQuery& query) {
     }
     sqlite3* raw = connection_->db.get();
     sqlite3_busy_timeout(raw, static_cast<int>(query.busy_timeout.count()));
+    if (query.cancel != nullptr) {
+        sqlite3_progress_handler(raw, kCancelCheckSteps, &Cancelled,
+                                 const_cast<std::atomic<bool>*>(query.cancel));
+    } else {
+        sqlite3_progress_handler(raw, 0, nullptr, nullptr);
+    }
     if (sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
         return ArticleReadResult::kUnavailable;
     return ArticleReadResult::kOk;
@@ -501,7 +512,8 @@ ArticleReadResult ArticleReader::ReadOnce(const ArticleQuery& query, ArticleSnap
                 }
             }
         }
-        if (rc != SQLITE_OK && !IsBusy(rc) && usable && query.scan_without_index == false) {
+        if (rc != SQLITE_OK && !IsBusy(rc) && (rc & 0xFF) != SQLITE_INTERRUPT && usable &&
+            query.scan_without_index == false) {
             out = ArticleSnapshot();
             last_reason_ = std::string("搜索索引不可用：") + sqlite3_errmsg(raw);
             return ArticleReadResult::kNoSearch;
