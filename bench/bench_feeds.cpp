@@ -17,9 +17,11 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "feeds/atom_feed.h"
 #include "feeds/command_runner.h"
 #include "feeds/feed_server.h"
+#include "monitor/clock.h"
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_ui.h"
 #include "monitor/process_plan.h"
@@ -38,43 +40,10 @@ constexpr int kPlans = 10;
 // A database of kPlans plans and 1,000,000 articles spread over them, each with its time and plan.
 struct BigStore {
     BigStore() {
-        marl::test::CreateDatabaseFile(path());
-        {
-            marl::Database db;
-            if (!db.Open(path())) throw std::runtime_error("open");
-            for (int id = 1; id <= kPlans; ++id)
-                marl::test::InsertPlanRow(db, id, "方案 " + std::to_string(id), "x");
-        }
-        sqlite3* db = nullptr;
-        if (sqlite3_open(path().c_str(), &db) != SQLITE_OK) throw std::runtime_error("open");
-        sqlite3_exec(db,
-                     "BEGIN;"
-                     "CREATE TABLE article_plan (article INTEGER PRIMARY KEY, plan_id INTEGER NOT NULL);"
-                     "CREATE INDEX article_plan_plan ON article_plan (plan_id, article);",
-                     nullptr, nullptr, nullptr);
-        sqlite3_stmt* info = nullptr;
-        sqlite3_stmt* plan = nullptr;
-        sqlite3_prepare_v2(db, "INSERT INTO info (classid, title, url, addtime) VALUES ('1', ?1, ?2, ?3)", -1,
-                           &info, nullptr);
-        sqlite3_prepare_v2(db, "INSERT INTO article_plan (article, plan_id) VALUES (last_insert_rowid(), ?1)",
-                           -1, &plan, nullptr);
-        for (int i = 0; i < kStoredRows; ++i) {
-            const std::string title = "第 " + std::to_string(i) + " 篇 article & <title>";
-            const std::string url = "http://bench.test/news/" + std::to_string(i) + ".html?a=1&amp;b=2";
-            const std::string time = "2024-03-05 07:" + std::to_string(10 + i % 50) + ":09";
-            sqlite3_bind_text(info, 1, title.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(info, 2, url.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(info, 3, time.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_step(info);
-            sqlite3_reset(info);
-            sqlite3_bind_int(plan, 1, 1 + i % kPlans);
-            sqlite3_step(plan);
-            sqlite3_reset(plan);
-        }
-        sqlite3_finalize(info);
-        sqlite3_finalize(plan);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
+        marl::bench::FillArticleStore(path(), kPlans, kStoredRows, [](int i) {
+            return std::make_pair("第 " + std::to_string(i) + " 篇 article & <title>",
+                                  "http://bench.test/news/" + std::to_string(i) + ".html?a=1&amp;b=2");
+        });
     }
     std::string path() const { return dir.File("marltips.db"); }
     marl::test::TempDir dir;
@@ -169,23 +138,7 @@ BENCHMARK(BM_Serve_1000ConditionalRequests_50Clients)
 // A pass whose page holds 1,000 articles, all new, recorded into a file on disk.
 constexpr int kNewArticles = 1000;
 
-class SilentUi final : public marl::MonitorUi {
-  public:
-    void AppendStatus(const marl::Text&) override {}
-    void InsertArticleRow(int32_t, const marl::Text&, const marl::Text&, const marl::Text&,
-                          const marl::Text&) override {}
-    void ShowArticle(const marl::Text&, const marl::Text&) override {}
-    marl::Text FrequencyText() override { return "200"; }
-    marl::Text StartCaption() override { return {}; }
-    void SetStartCaption(const marl::Text&) override {}
-    void SetStartEnabled(bool) override {}
-    void SetClipboard(const marl::Text&) override {}
-    void ShowMessage(const marl::Text&) override {}
-};
-
-struct NowClock final : marl::Clock {
-    std::chrono::system_clock::time_point Now() const override { return std::chrono::system_clock::now(); }
-};
+using marl::bench::SilentUi;
 
 struct PassFixture {
     PassFixture() {
@@ -210,7 +163,7 @@ struct PassFixture {
         marl::SharedPlanList plans;
         plans.Set(std::make_shared<const marl::PlanList>(std::vector<marl::PlanRecord>{plan}));
         SilentUi ui;
-        const NowClock clock;
+        const marl::SystemClock clock;
         const marl::MonitorContext context{db, plans, ui, clock, {}, hook};
         const auto start = std::chrono::steady_clock::now();
         const double cpu_start = ThreadCpuSeconds();

@@ -17,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "html/html_to_text.h"
+#include "monitor/clock.h"
 #include "monitor/filter_matches.h"
 #include "monitor/link_matcher.h"
 #include "monitor/monitor_context.h"
@@ -37,22 +39,7 @@ constexpr int kStoredRows = 1000000;
 constexpr size_t kPageBytes = 1u << 20;
 const char kPrefix[] = "http://bench.test";
 
-class SilentUi final : public marl::MonitorUi {
-  public:
-    void AppendStatus(const marl::Text&) override {}
-    void InsertArticleRow(int32_t, const marl::Text&, const marl::Text&, const marl::Text&,
-                          const marl::Text&) override {
-        ++rows;
-    }
-    void ShowArticle(const marl::Text&, const marl::Text&) override {}
-    marl::Text FrequencyText() override { return "200"; }
-    marl::Text StartCaption() override { return {}; }
-    void SetStartCaption(const marl::Text&) override {}
-    void SetStartEnabled(bool) override {}
-    void SetClipboard(const marl::Text&) override {}
-    void ShowMessage(const marl::Text&) override {}
-    int rows = 0;
-};
+using marl::bench::SilentUi;
 
 std::string Link(int i) {
     char buffer[64];
@@ -134,11 +121,7 @@ Fixture& Shared() {
 void BM_ProcessPlan_1MB_AllSeen(benchmark::State& state) {
     Fixture& fixture = Shared();
     SilentUi ui;
-    const struct NowClock final : marl::Clock {
-        std::chrono::system_clock::time_point Now() const override {
-            return std::chrono::system_clock::now();
-        }
-    } clock;
+    const marl::SystemClock clock;
     const marl::MonitorContext context{fixture.db, fixture.plans, ui, clock};
     for (auto _ : state) {
         marl::ProcessPlan(context, 1);
@@ -243,11 +226,7 @@ void BM_RecordNewArticles_5000(benchmark::State& state) {
     static NewArticlesFixture fixture;
     static int round = 0;  // across repetitions too: every round's prefix is new
     marl::SharedPlanList plans;
-    const struct NowClock final : marl::Clock {
-        std::chrono::system_clock::time_point Now() const override {
-            return std::chrono::system_clock::now();
-        }
-    } clock;
+    const marl::SystemClock clock;
     const int64_t stored_before = StoredCount(fixture.db);
     int64_t shown = 0;
     for (auto _ : state) {
@@ -355,11 +334,7 @@ void LongestLockHold(benchmark::State& state, bool second_pass) {
     plan.dom = "http://big.test";
     marl::SharedPlanList plans;
     plans.Set(std::make_shared<const marl::PlanList>(std::vector<marl::PlanRecord>{plan}));
-    const struct NowClock final : marl::Clock {
-        std::chrono::system_clock::time_point Now() const override {
-            return std::chrono::system_clock::now();
-        }
-    } clock;
+    const marl::SystemClock clock;
     if (second_pass) {
         SilentUi ui;
         marl::ProcessPlan(marl::MonitorContext{db, plans, ui, clock}, 1);
@@ -413,11 +388,7 @@ void BM_ProcessPlan_EndlessBody_64MiB(benchmark::State& state) {
     marl::SharedPlanList plans;
     plans.Set(std::make_shared<const marl::PlanList>(std::vector<marl::PlanRecord>{plan}));
     SilentUi ui;
-    const struct NowClock final : marl::Clock {
-        std::chrono::system_clock::time_point Now() const override {
-            return std::chrono::system_clock::now();
-        }
-    } clock;
+    const marl::SystemClock clock;
     const marl::MonitorContext context{db, plans, ui, clock};
     for (auto _ : state) marl::ProcessPlan(context, 1);
     if (ui.rows != 1) state.SkipWithError("the one address was not recorded exactly once");

@@ -100,6 +100,8 @@ void ProcessPlan(const MonitorContext& context, int32_t position) {
                             [&candidate] { return HtmlToText(Text(candidate.title)); });
         }
         recorder.Finish();
+        // After the commit, so the articles are shown and stored without waiting for the index.
+        context.db.CatchUpSearchIndex();
     } catch (const std::bad_alloc&) {
         // A page too big to work on ends this plan only; the next plan gets a fresh start.
         static const Text kOutOfMemory = Gbk("内存不足，本方案跳过");

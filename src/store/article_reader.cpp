@@ -17,17 +17,10 @@
 #include "store/article_plan_table.h"
 #include "store/plan_store.h"
 #include "store/search_index.h"
+#include "store/sqlite_handles.h"
 
 namespace marl {
 namespace {
-
-struct ConnectionCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 // A short search word (one or two characters) is looked up through the index terms that begin
 // with it; one that begins more terms than this is checked on the rows instead.
@@ -63,7 +56,7 @@ template <typename OnRow>
 int RunQuery(sqlite3* db, const std::string& sql, const std::vector<Param>& params, OnRow&& row) {
     sqlite3_stmt* raw = nullptr;
     const int prepared = sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
-    StatementPtr statement(raw);
+    SqliteStatement statement(raw);
     if (prepared != SQLITE_OK) return prepared;
     for (size_t i = 0; i < params.size(); ++i) {
         const int index = static_cast<int>(i + 1);
@@ -110,6 +103,11 @@ bool Writable(const std::string& path) {
     return access(path.c_str(), W_OK) == 0 && access(folder.c_str(), W_OK) == 0;
 }
 
+// A read asked to stop: SQLite's progress handler, which ends the running statement when it
+// answers non-zero.
+constexpr int kCancelCheckSteps = 10000;
+int Cancelled(void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; }
+
 ArticleReadResult Failure(int rc) {
     return IsBusy(rc) ? ArticleReadResult::kBusy : ArticleReadResult::kUnavailable;
 }
@@ -148,9 +146,9 @@ std::string PlanName(const RecordedArticle& article, const std::string& classid,
 std::atomic<uint64_t> connections_opened{0};
 
 struct ArticleReader::Connection {
-    std::unique_ptr<sqlite3, ConnectionCloser> db;
+    SqliteConnection db;
     uint64_t number = 0;
-    StatementPtr data_version;  // prepared at first use
+    SqliteStatement data_version;  // prepared at first use
     bool fold_registered = false;
     bool terms_table = false;  // temp.article_search_terms made on this connection
     // The articles of the last read, valid while the file's data version and the query are the
@@ -303,18 +301,21 @@ void ArticleReader::End(ArticleReadResult result) {
 ArticleReadResult ArticleReader::Begin(const ArticleQuery& query) {
     if (path_.empty()) return ArticleReadResult::kUnavailable;
     if (!connection_) {
-        // A path that starts with "file:" could be taken as a URI, whose options may create files.
-        const std::string file = path_.rfind("file:", 0) == 0 ? "./" + path_ : path_;
-        sqlite3* opened = nullptr;
-        const int rc = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
-        std::unique_ptr<sqlite3, ConnectionCloser> db(opened);
-        if (rc != SQLITE_OK || opened == nullptr) return ArticleReadResult::kUnavailable;
+        int rc = SQLITE_OK;
+        SqliteConnection db = OpenDatabaseFile(path_, SQLITE_OPEN_READONLY, rc);
+        if (rc != SQLITE_OK || !db) return ArticleReadResult::kUnavailable;
         connection_ = std::make_unique<Connection>();
         connection_->db = std::move(db);
         connection_->number = ++connections_opened;
     }
     sqlite3* raw = connection_->db.get();
     sqlite3_busy_timeout(raw, static_cast<int>(query.busy_timeout.count()));
+    if (query.cancel != nullptr) {
+        sqlite3_progress_handler(raw, kCancelCheckSteps, &Cancelled,
+                                 const_cast<std::atomic<bool>*>(query.cancel));
+    } else {
+        sqlite3_progress_handler(raw, 0, nullptr, nullptr);
+    }
     if (sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
         return ArticleReadResult::kUnavailable;
     return ArticleReadResult::kOk;
@@ -511,7 +512,8 @@ ArticleReadResult ArticleReader::ReadOnce(const ArticleQuery& query, ArticleSnap
                 }
             }
         }
-        if (rc != SQLITE_OK && !IsBusy(rc) && usable && query.scan_without_index == false) {
+        if (rc != SQLITE_OK && !IsBusy(rc) && (rc & 0xFF) != SQLITE_INTERRUPT && usable &&
+            query.scan_without_index == false) {
             out = ArticleSnapshot();
             last_reason_ = std::string("搜索索引不可用：") + sqlite3_errmsg(raw);
             return ArticleReadResult::kNoSearch;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -67,6 +68,9 @@ struct ArticleQuery {
     // Without a usable search index: search by reading every row (slow on a large file) instead of
     // answering kNoSearch.
     bool scan_without_index = false;
+    // When set, the read stops soon after it turns true (from any thread) and answers kUnavailable:
+    // a long count that nobody waits for any more.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // Reads the plan list and the newest articles (of one plan: those recorded with its id) from

@@ -10,16 +10,12 @@
 
 #include "store/article_plan_table.h"
 #include "store/search_index.h"
+#include "store/sqlite_handles.h"
 #include "text/gbk_codec.h"
 #include "text/text_ops.h"
 
 namespace marl {
 namespace {
-
-struct StatementDeleter {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
 constexpr std::chrono::milliseconds kRetryStep{10};
 
@@ -50,7 +46,7 @@ bool RunStatement(sqlite3* db, const Text& statement, RowSink& sink) {
         sqlite3_finalize(raw);
         return false;
     }
-    StatementPtr prepared(raw);
+    SqliteStatement prepared(raw);
     if (!prepared) return false;  // only white space or a comment: nothing to run
     const int columns = sqlite3_column_count(prepared.get());
     for (;;) {
@@ -125,7 +121,6 @@ class Database::Connection {
     ~Connection() {
         seen_check.reset();
         insert.reset();
-        search_writer.Reset();
         sqlite3_close_v2(db_);
     }
     Connection(const Connection&) = delete;
@@ -141,10 +136,8 @@ class Database::Connection {
     }
 
     // The recording statements, prepared at first use and kept for the life of the connection.
-    StatementPtr seen_check;
-    StatementPtr insert;
-    // Keeps the search index current with every stored article, in the same transaction.
-    search_index::Writer search_writer;
+    SqliteStatement seen_check;
+    SqliteStatement insert;
     // The transaction the recording operations keep open between calls: a read transaction
     // across a plan's looks (one file lock instead of one per look), or the write transaction
     // that holds the articles stored so far.
@@ -158,7 +151,7 @@ class Database::Connection {
     std::vector<uint64_t> committed_rows;  // numbers of the rows committed since last handed over
     bool plan_table_ready = false;         // article_plan made sure of on this connection
 
-    sqlite3_stmt* Prepared(StatementPtr& slot, const char* sql) {
+    sqlite3_stmt* Prepared(SqliteStatement& slot, const char* sql) {
         if (!slot) {
             sqlite3_stmt* raw = nullptr;
             if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr) != SQLITE_OK) {
@@ -222,10 +215,7 @@ class Database::Connection {
     int BeginRecording() {
         if (kept == Kept::kReading) EndKeptTransaction();
         const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK) {
-            kept = Kept::kWriting;
-            search_writer.NewTransaction();
-        }
+        if (rc == SQLITE_OK) kept = Kept::kWriting;
         return rc;
     }
 
@@ -269,10 +259,8 @@ bool Database::Open(const std::string& path) {
     connection_.reset();
     open_ = false;
     if (path.empty()) return false;
-    // A path that starts with "file:" could be taken as a URI, whose options may create files.
-    const std::string file = path.rfind("file:", 0) == 0 ? "./" + path : path;
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    int rc = SQLITE_OK;
+    sqlite3* raw = OpenDatabaseFile(path, SQLITE_OPEN_READWRITE, rc).release();
     auto connection = std::make_unique<Connection>(raw);
     if (rc != SQLITE_OK || raw == nullptr) return false;
     connection->SetBusyTimeout(busy_timeout_);
@@ -280,7 +268,7 @@ bool Database::Open(const std::string& path) {
     // A file locked by another program is in use as a database, so BUSY counts as success.
     sqlite3_stmt* probe = nullptr;
     int probe_rc = sqlite3_prepare_v2(raw, "SELECT count(*) FROM sqlite_master", -1, &probe, nullptr);
-    StatementPtr probe_statement(probe);
+    SqliteStatement probe_statement(probe);
     if (probe_rc == SQLITE_OK && probe_statement) probe_rc = sqlite3_step(probe_statement.get());
     probe_statement.reset();
     if (probe_rc != SQLITE_ROW && probe_rc != SQLITE_BUSY && probe_rc != SQLITE_LOCKED) return false;
@@ -441,9 +429,6 @@ bool Database::StoreArticle(const ArticleRecord& article, uint64_t* added) {
             } catch (const std::bad_alloc&) {
                 // Stored all the same; only its number is not kept, so nobody is told of it.
             }
-            // A file with a search index finds the article there from the same commit on; when the
-            // index cannot take it, the article stays stored and searches find it by a scan.
-            c.search_writer.Add(c.get(), c.last_stored, title, url);
         }
     } else {
         c.NoteLostTransaction();
@@ -480,6 +465,26 @@ int32_t Database::RollbackArticles(std::vector<uint64_t>* committed) {
     const int32_t taken_back = connection_->RollbackKeptTransaction();
     connection_->HandOverCommitted(committed);
     return taken_back;
+}
+
+int64_t Database::CatchUpSearchIndex(int64_t at_most) {
+    int64_t indexed = 0;
+    while (indexed < at_most) {
+        // Let go of the connection between steps: the UI thread's statements come in between.
+        auto lock = AcquireOutsideRecording();
+        if (!connection_) break;
+        sqlite3* db = connection_->get();
+        if (!search_index::Lags(db)) break;
+        // Another program writing now records more rows, and its own step after that takes them:
+        // this one gives way at once rather than wait for it.
+        sqlite3_busy_handler(db, nullptr, nullptr);
+        int64_t rows = 0;
+        const int rc = search_index::IndexNextRows(db, rows);
+        connection_->SetBusyTimeout(busy_timeout_);
+        if (rc != SQLITE_OK || rows == 0) break;
+        indexed += rows;
+    }
+    return indexed;
 }
 
 void Database::SetIdleHook(std::function<void()> hook) {

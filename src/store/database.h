@@ -92,6 +92,15 @@ class Database {
     int32_t CommitArticles(std::vector<uint64_t>* committed = nullptr);
     int32_t RollbackArticles(std::vector<uint64_t>* committed = nullptr);
 
+    // The search index (when the file has a ready one) takes the articles recorded since it was
+    // last brought up to date, by this program or any other, in short write transactions of their
+    // own after the recording's commit: recording never waits for the index, and searches read
+    // the rows the index does not reach yet directly. At most about `at_most` rows per call, so a
+    // long lag is made up over several calls. Gives way at once to another program that holds the
+    // file; does nothing for a file without a ready index (its build comes first) or one that
+    // cannot be written. Returns the rows taken into the index.
+    int64_t CatchUpSearchIndex(int64_t at_most = 20000);
+
     // Run between the 10 ms retries while a caller waits for the connection, so that a waiting
     // user-interface thread keeps handling its events. Only the thread that installs the hook
     // runs it (the worker just waits), and it never runs while the connection is held.

@@ -5,12 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "store/sqlite_handles.h"
+
 namespace marl {
 namespace {
-
-struct ConnectionCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
 
 std::string WhyNot(sqlite3* db, int rc) {
     const int primary = rc & 0xFF;
@@ -28,12 +26,10 @@ bool SetFavourite(const std::string& path, int64_t article, bool favourite, std:
         why = "数据库文件不存在";
         return false;
     }
-    const std::string file = path.rfind("file:", 0) == 0 ? "./" + path : path;
-    sqlite3* opened = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READWRITE, nullptr);
-    std::unique_ptr<sqlite3, ConnectionCloser> db(opened);
-    if (rc != SQLITE_OK || opened == nullptr) {
-        why = opened != nullptr && (rc & 0xFF) != SQLITE_CANTOPEN ? WhyNot(opened, rc) : "无法打开数据库文件";
+    int rc = SQLITE_OK;
+    const SqliteConnection db = OpenDatabaseFile(path, SQLITE_OPEN_READWRITE, rc);
+    if (rc != SQLITE_OK || !db) {
+        why = db && (rc & 0xFF) != SQLITE_CANTOPEN ? WhyNot(db.get(), rc) : "无法打开数据库文件";
         return false;
     }
     sqlite3* raw = db.get();

@@ -8,16 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "store/sqlite_handles.h"
+
 namespace marl {
 namespace {
-
-struct ConnectionCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 // Rows indexed per write transaction while building: a few hundred milliseconds of holding the
 // write lock at most, so that a monitor recording into the same file waits only moments.
@@ -51,7 +45,7 @@ std::string ColumnString(sqlite3_stmt* statement, int column) {
 int64_t QueryInt(sqlite3* db, const char* sql, int64_t bind, int& rc) {
     sqlite3_stmt* raw = nullptr;
     rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-    StatementPtr statement(raw);
+    SqliteStatement statement(raw);
     if (rc != SQLITE_OK) return 0;
     if (sqlite3_bind_parameter_count(raw) >= 1) sqlite3_bind_int64(raw, 1, bind);
     rc = sqlite3_step(raw);
@@ -100,7 +94,7 @@ State ReadState(sqlite3* db) {
         sqlite3_finalize(raw);
         return state;
     }
-    StatementPtr statement(raw);
+    SqliteStatement statement(raw);
     if (sqlite3_step(raw) == SQLITE_ROW) {
         state.exists = true;
         state.done = sqlite3_column_int64(raw, 0);
@@ -164,54 +158,71 @@ bool RegisterFold(sqlite3* db) {
                                       &FoldFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-Writer::~Writer() { Reset(); }
-
-void Writer::Reset() {
-    sqlite3_finalize(state_);
-    sqlite3_finalize(insert_);
-    sqlite3_finalize(advance_);
-    state_ = insert_ = advance_ = nullptr;
+int IndexNextRows(sqlite3* db, int64_t& rows) {
+    rows = 0;
+    int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    // Read under the write lock: another program may have moved the mark meanwhile.
+    const State state = ReadState(db);
+    if (!state.exists) rc = SQLITE_ERROR;
+    sqlite3_stmt* select_raw = nullptr;
+    sqlite3_stmt* insert_raw = nullptr;
+    if (rc == SQLITE_OK)
+        rc = sqlite3_prepare_v2(db,
+                                "SELECT rowid, title, url FROM info WHERE rowid > ?1 ORDER BY rowid LIMIT ?2",
+                                -1, &select_raw, nullptr);
+    SqliteStatement select(select_raw);
+    if (rc == SQLITE_OK) rc = sqlite3_prepare_v2(db, kInsertSql, -1, &insert_raw, nullptr);
+    SqliteStatement insert(insert_raw);
+    int64_t last = state.done;
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int64(select_raw, 1, state.done);
+        sqlite3_bind_int64(select_raw, 2, kBuildChunk);
+        while ((rc = sqlite3_step(select_raw)) == SQLITE_ROW) {
+            last = sqlite3_column_int64(select_raw, 0);
+            sqlite3_bind_int64(insert_raw, 1, last);
+            if (!BindText(insert_raw, 2, IndexedForm(ColumnString(select_raw, 1))) ||
+                !BindText(insert_raw, 3, IndexedForm(ColumnString(select_raw, 2)))) {
+                rc = SQLITE_NOMEM;
+                break;
+            }
+            rc = sqlite3_step(insert_raw);
+            sqlite3_reset(insert_raw);
+            if (rc != SQLITE_DONE) break;
+            ++rows;
+        }
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
+    }
+    select.reset();
+    insert.reset();
+    if (rc == SQLITE_OK && (rows > 0 || !state.ready)) {
+        // Ready once a step finds nothing left: the mark has reached the newest row.
+        const std::string advance = "UPDATE article_search_state SET done = " + std::to_string(last) +
+                                    (rows == 0 ? ", ready = 1" : "") + " WHERE id = 0";
+        rc = sqlite3_exec(db, advance.c_str(), nullptr, nullptr, nullptr);
+        // From then on the index grows by the small steps that follow each recording. FTS5's
+        // automatic merging would have each of them continue merging the large segments of the
+        // build, pages by the thousand per step; without it a step writes its own small segment,
+        // and segments are merged only when sixteen of one size have gathered (crisismerge).
+        if (rc == SQLITE_OK && rows == 0 && !state.ready) {
+            rc = sqlite3_exec(db, "INSERT INTO article_search (article_search, rank) VALUES ('automerge', 0)",
+                              nullptr, nullptr, nullptr);
+        }
+    }
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        rows = 0;
+        if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    return rc;
 }
 
-bool Writer::Add(sqlite3* db, int64_t article, const std::string& title, const std::string& url) {
-    const auto prepare = [db](sqlite3_stmt*& slot, const char* sql) {
-        if (slot == nullptr &&
-            sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &slot, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(slot);
-            slot = nullptr;
-        }
-        return slot != nullptr;
-    };
-    // The index reaches exactly up to the row before this one: only then may it take this one
-    // and still hold every row up to its mark. A file without the table: nothing to keep.
-    if (!prepare(state_,
-                 "SELECT done = coalesce((SELECT max(rowid) FROM info WHERE rowid < ?1), 0) "
-                 "FROM article_search_state WHERE id = 0")) {
-        return false;
-    }
-    sqlite3_bind_int64(state_, 1, article);
-    const bool adjoins = sqlite3_step(state_) == SQLITE_ROW && sqlite3_column_int(state_, 0) != 0;
-    sqlite3_reset(state_);
-    if (!adjoins) return false;
-    if (!prepare(insert_, kInsertSql) ||
-        !prepare(advance_, "UPDATE article_search_state SET done = ?1 WHERE id = 0")) {
-        return false;
-    }
-    // No savepoint around the two: FTS5 writes out its pending rows at every savepoint, which would
-    // make each article a segment of its own. An entry whose mark did not follow is harmless: rows
-    // above the mark are never taken from the index, and the build that takes the row in again
-    // writes the same entry, which replaces it.
-    sqlite3_bind_int64(insert_, 1, article);
-    bool added = BindText(insert_, 2, IndexedForm(title)) && BindText(insert_, 3, IndexedForm(url)) &&
-                 sqlite3_step(insert_) == SQLITE_DONE;
-    sqlite3_reset(insert_);
-    sqlite3_clear_bindings(insert_);
-    if (added) {
-        sqlite3_bind_int64(advance_, 1, article);
-        added = sqlite3_step(advance_) == SQLITE_DONE;
-        sqlite3_reset(advance_);
-    }
-    return added;
+bool Lags(sqlite3* db) {
+    const State state = ReadState(db);
+    if (!state.ready) return false;
+    int rc = SQLITE_OK;
+    const int64_t newest = QueryInt(db, "SELECT coalesce(max(rowid), 0) FROM info", 0, rc);
+    return rc == SQLITE_OK && newest > state.done;
 }
 
 }  // namespace search_index
@@ -226,7 +237,7 @@ bool HasSearchIndex(sqlite3* db) {
         sqlite3_finalize(raw);
         return false;
     }
-    StatementPtr statement(raw);
+    SqliteStatement statement(raw);
     return sqlite3_step(raw) == SQLITE_ROW;
 }
 
@@ -237,13 +248,10 @@ bool BuildSearchIndex(const std::string& path,
         why = "数据库文件不存在";
         return false;
     }
-    const std::string file = path.rfind("file:", 0) == 0 ? "./" + path : path;
-    sqlite3* opened = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READWRITE, nullptr);
-    std::unique_ptr<sqlite3, ConnectionCloser> db(opened);
-    if (rc != SQLITE_OK || opened == nullptr) {
-        why = (rc & 0xFF) == SQLITE_CANTOPEN && opened != nullptr ? WhyNot(opened, SQLITE_READONLY)
-                                                                  : "无法打开数据库文件";
+    int rc = SQLITE_OK;
+    const SqliteConnection db = OpenDatabaseFile(path, SQLITE_OPEN_READWRITE, rc);
+    if (rc != SQLITE_OK || !db) {
+        why = (rc & 0xFF) == SQLITE_CANTOPEN && db ? WhyNot(db.get(), SQLITE_READONLY) : "无法打开数据库文件";
         return false;
     }
     sqlite3* raw = db.get();
@@ -265,7 +273,7 @@ bool BuildSearchIndex(const std::string& path,
         if (sqlite3_get_autocommit(raw) == 0) sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
     }
-    search_index::State state = search_index::ReadState(raw);
+    const search_index::State state = search_index::ReadState(raw);
     int64_t total = QueryInt(raw, "SELECT count(*) FROM info", 0, rc);
     int64_t done =
         rc == SQLITE_OK ? QueryInt(raw, "SELECT count(*) FROM info WHERE rowid <= ?1", state.done, rc) : 0;
@@ -275,64 +283,10 @@ bool BuildSearchIndex(const std::string& path,
     }
 
     for (;;) {
-        rc = sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) {
-            why = WhyNot(raw, rc);
-            return false;
-        }
-        // Read again under the write lock: a recorder may have moved the mark meanwhile.
-        state = search_index::ReadState(raw);
-        if (!state.exists) rc = SQLITE_ERROR;
-        sqlite3_stmt* select_raw = nullptr;
-        sqlite3_stmt* insert_raw = nullptr;
-        if (rc == SQLITE_OK)
-            rc = sqlite3_prepare_v2(
-                raw, "SELECT rowid, title, url FROM info WHERE rowid > ?1 ORDER BY rowid LIMIT ?2", -1,
-                &select_raw, nullptr);
-        StatementPtr select(select_raw);
-        if (rc == SQLITE_OK) rc = sqlite3_prepare_v2(raw, kInsertSql, -1, &insert_raw, nullptr);
-        StatementPtr insert(insert_raw);
-        int64_t last = state.done;
         int64_t rows = 0;
-        if (rc == SQLITE_OK) {
-            sqlite3_bind_int64(select_raw, 1, state.done);
-            sqlite3_bind_int64(select_raw, 2, kBuildChunk);
-            while ((rc = sqlite3_step(select_raw)) == SQLITE_ROW) {
-                last = sqlite3_column_int64(select_raw, 0);
-                sqlite3_bind_int64(insert_raw, 1, last);
-                if (!BindText(insert_raw, 2, search_index::IndexedForm(ColumnString(select_raw, 1))) ||
-                    !BindText(insert_raw, 3, search_index::IndexedForm(ColumnString(select_raw, 2)))) {
-                    rc = SQLITE_NOMEM;
-                    break;
-                }
-                rc = sqlite3_step(insert_raw);
-                sqlite3_reset(insert_raw);
-                if (rc != SQLITE_DONE) break;
-                ++rows;
-            }
-            if (rc == SQLITE_DONE) rc = SQLITE_OK;
-        }
-        select.reset();
-        insert.reset();
-        if (rc == SQLITE_OK) {
-            // Ready once a chunk finds nothing left: the mark has reached the newest row.
-            const std::string advance = "UPDATE article_search_state SET done = " + std::to_string(last) +
-                                        (rows == 0 ? ", ready = 1" : "") + " WHERE id = 0";
-            rc = sqlite3_exec(raw, advance.c_str(), nullptr, nullptr, nullptr);
-            // From then on the recording transactions write to the index. FTS5's automatic merging
-            // would have each of them continue merging the large segments of the build, pages by
-            // the thousand per commit; without it a commit writes its own small segment, and
-            // segments are merged only when sixteen of one size have gathered (crisismerge).
-            if (rc == SQLITE_OK && rows == 0 && !state.ready) {
-                rc = sqlite3_exec(raw,
-                                  "INSERT INTO article_search (article_search, rank) VALUES ('automerge', 0)",
-                                  nullptr, nullptr, nullptr);
-            }
-        }
-        if (rc == SQLITE_OK) rc = sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+        rc = search_index::IndexNextRows(raw, rows);
         if (rc != SQLITE_OK) {
             why = WhyNot(raw, rc);
-            if (sqlite3_get_autocommit(raw) == 0) sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
             return false;
         }
         if (rows == 0) break;

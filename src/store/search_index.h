@@ -12,6 +12,8 @@ namespace marl {
 // The search index over the recorded articles' titles and addresses: an SQLite FTS5 table with
 // the trigram tokenizer, an additive object in marltips.db beside `info`. Words of three or more
 // characters are looked up in it; shorter words are checked on the rows it yields, or by a scan.
+// It is kept up to date after each recording commit (Database::CatchUpSearchIndex); the rows it
+// does not reach yet are searched directly.
 
 // Whether the file holds an index ready for searching (built completely at least once).
 bool HasSearchIndex(sqlite3* db);
@@ -62,30 +64,14 @@ std::string QuotedString(const std::string& text);
 // Adds marl_fold(x) (ASCII letters lowered) to the connection.
 bool RegisterFold(sqlite3* db);
 
-// Adds the article just stored in the open write transaction to the index, when the file has an
-// index that reaches up to the row before it; else leaves it to a scan and the next build. A
-// failure leaves the index as it was (the article stays stored and is searched by the scan).
-class Writer {
-  public:
-    Writer() = default;
-    ~Writer();
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
+// One step of building the index, in a write transaction of its own: up to a few thousand rows
+// above the mark go into it and the mark follows them. The step that finds no row left makes the
+// index ready. `rows` receives how many rows went in. An SQLite result code: SQLITE_OK, or why
+// the step wrote nothing (the write lock not had, a read-only file, no index table).
+int IndexNextRows(sqlite3* db, int64_t& rows);
 
-    // True when the article went into the index.
-    bool Add(sqlite3* db, int64_t article, const std::string& title, const std::string& url);
-    // At the start of every write transaction: another program may have made or dropped the index
-    // since the last one (within a transaction nobody else can).
-    void NewTransaction() { absent_ = false; }
-    // Before the connection closes.
-    void Reset();
-
-  private:
-    bool absent_ = false;  // this transaction found no index
-    sqlite3_stmt* state_ = nullptr;
-    sqlite3_stmt* insert_ = nullptr;
-    sqlite3_stmt* advance_ = nullptr;
-};
+// Whether a ready index lags behind the newest recorded row, so IndexNextRows has work to do.
+bool Lags(sqlite3* db);
 
 }  // namespace search_index
 

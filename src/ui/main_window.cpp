@@ -26,6 +26,7 @@
 #include "ui/open_link.h"
 #include "ui/plans/plan_tree_widget.h"
 #include "ui/qt_text.h"
+#include "ui/search_counter.h"
 #include "ui/status_box.h"
 #include "ui/window_icons.h"
 #include "web/article_address.h"

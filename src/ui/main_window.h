@@ -28,6 +28,7 @@ namespace marl::ui {
 class ArticleList;
 class ImageButton;
 class PlanTreeWidget;
+class SearchCounter;
 class StatusBox;
 
 // The address of our release page, handed to the clipboard and the browser by "版本升级".
@@ -174,6 +175,7 @@ class MainWindow : public QWidget {
     // What the 查询 and 收藏 lists show and how far they have been read; none while empty.
     std::unique_ptr<StoredRows> search_rows_, favourite_rows_;
     QString search_index_note_;
+    std::unique_ptr<SearchCounter> search_counter_;  // the number of all results, off the UI thread
 
     std::function<bool()> close_request_;
     std::function<void()> command_settings_;

@@ -18,6 +18,7 @@
 #include "ui/article_list.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
+#include "ui/search_counter.h"
 
 namespace marl::ui {
 namespace {
@@ -74,6 +75,8 @@ void MainWindow::BuildHistoryPages() {
         favourite_menu_->actions()[0]->setEnabled(favourite_list_->SelectedRow() >= 0);
         favourite_menu_->popup(global);
     });
+
+    search_counter_ = std::make_unique<SearchCounter>(this);
 
     // Enter searches at once; typing searches after a pause.
     search_timer_ = new QTimer(this);
@@ -153,6 +156,7 @@ bool MainWindow::LoadPage(StoredRows& rows, QString& why) {
 
 void MainWindow::Search() {
     search_timer_->stop();
+    search_counter_->Stop();
     search_list_->clear();
     search_rows_.reset();
     const QString words = search_box_->text().simplified();
@@ -164,11 +168,22 @@ void MainWindow::Search() {
     rows->list = search_list_;
     rows->query.words = words.toUtf8().toStdString();
     rows->query.limit = kPageRows;
-    rows->query.count_total = true;
     rows->query.busy_timeout = kReadWait;
     QString why;
     if (LoadPage(*rows, why)) {
-        search_count_->setText(QStringLiteral("找到 %1 篇").arg(rows->total));
+        if (rows->exhausted) {
+            // Every match is on the first page.
+            rows->total = static_cast<int64_t>(rows->shown.size());
+            search_count_->setText(QStringLiteral("找到 %1 篇").arg(rows->total));
+        } else {
+            // More than a page: the rows show now, their number when it has been counted.
+            const QString more = QStringLiteral("找到 %1 篇以上").arg(rows->shown.size());
+            search_count_->setText(more + QStringLiteral("，正在统计……"));
+            search_counter_->Start(database_path_, rows->query, [this, more](bool counted, int64_t total) {
+                if (search_rows_) search_rows_->total = total;
+                search_count_->setText(counted ? QStringLiteral("找到 %1 篇").arg(total) : more);
+            });
+        }
         search_rows_ = std::move(rows);
     } else {
         search_count_->setText(why);

@@ -67,6 +67,15 @@ TEST(CliTerminalText, TypedWordsAreShownWithVisibleEscapes) {
     }
 }
 
+TEST(CliTerminalText, AMissingDatabaseIsNamedWithVisibleEscapes) {
+    for (const char* command : {"pass", "watch", "history", "feed", "serve", "plans"}) {
+        const CliResult run = RunCli({command, "--dir", "/nonexistent/a\x1b[2J"});
+        EXPECT_EQ(run.code, 3) << command;
+        EXPECT_EQ(run.err, "marltips-cli: database missing: /nonexistent/a\\x1b[2J/marltips.db (run init)\n")
+            << command;
+    }
+}
+
 TEST(CliTerminalText, FetchShowsThePagesControlsAsEscapes) {
     // Single vertical tab and form feed outlive the clean-up; runs of blanks do not.
     test::RawHttpServer server(test::RawHttpServer::Response(200,

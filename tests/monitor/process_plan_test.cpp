@@ -7,6 +7,7 @@
 
 #include "store/database.h"
 #include "store/plan_record.h"
+#include "store/search_index.h"
 #include "support/fake_clock.h"
 #include "support/fake_monitor_ui.h"
 #include "support/page_server.h"
@@ -103,6 +104,20 @@ TEST_F(ProcessPlanTest, ThreeLinksAreRecordedBottomUpAndListedInPageOrder) {
     ProcessPlan(again, 1);
     EXPECT_TRUE(second.Rows().empty());
     EXPECT_EQ(second.StatusMessages().back(), Gbk("筛选链接数：") + "3");
+}
+
+TEST_F(ProcessPlanTest, SearchIndexTakesThePlanArticlesAfterTheirCommit) {
+    std::string why;
+    ASSERT_TRUE(BuildSearchIndex(dir_.File("marltips.db"), {}, why)) << why;
+    PlanRecord plan = Plan(1, "/list");
+    plan.dom = "http://site.test";
+    RunOne(plan,
+           "<ul><li>" + Anchor("/n/1.html", "One") + "</li><li>" + Anchor("/n/2.html", "Two") + "</li></ul>");
+    std::vector<std::vector<Text>> rows;
+    db_.QueryRows("SELECT done, (SELECT max(rowid) FROM info) FROM article_search_state", rows);
+    EXPECT_EQ(rows, (std::vector<std::vector<Text>>{{"2", "2"}}));
+    db_.QueryRows("SELECT count(*) FROM article_search WHERE article_search MATCH '\"site.test/n/\"'", rows);
+    EXPECT_EQ(rows, (std::vector<std::vector<Text>>{{"2"}}));
 }
 
 TEST_F(ProcessPlanTest, EmptyPageOrAreaEndsThePlanWithTheHint) {

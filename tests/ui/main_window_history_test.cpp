@@ -181,8 +181,11 @@ TEST_F(MainWindowHistoryTest, ScrollingToTheEndLoadsTheNextPage) {
     auto window = OpenWindow();
     ArticleList* results = window->search_list();
     SearchWithEnter(*window, QStringLiteral("通知"));
-    EXPECT_EQ(window->search_count()->text(), QStringLiteral("找到 450 篇"));
+    // The first page shows at once; the number of all results follows from a thread of its own.
     ASSERT_EQ(results->topLevelItemCount(), MainWindow::kPageRows);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window->search_count()->text() == QStringLiteral("找到 450 篇"); }, kWaitMs))
+        << window->search_count()->text().toStdString();
 
     const int expected[] = {400, 450, 450};
     for (const int rows : expected) {
@@ -193,6 +196,16 @@ TEST_F(MainWindowHistoryTest, ScrollingToTheEndLoadsTheNextPage) {
     std::vector<QString> titles = Column(results, ArticleList::kColumnTitle);
     for (int i = 0; i < 450; ++i) EXPECT_EQ(titles[i], QStringLiteral("第%1篇 通知").arg(450 - i)) << i;
     EXPECT_EQ(window->search_count()->text(), QStringLiteral("找到 450 篇"));
+
+    // A search typed while the last one is still being counted: the old number never shows.
+    SearchWithEnter(*window, QStringLiteral("通知"));
+    SearchWithEnter(*window, QStringLiteral("第450篇"));
+    EXPECT_EQ(window->search_count()->text(), QStringLiteral("找到 1 篇"));
+    QTest::qWait(300);
+    EXPECT_EQ(window->search_count()->text(), QStringLiteral("找到 1 篇"));
+    // A window closed while counting waits for nothing long.
+    SearchWithEnter(*window, QStringLiteral("通知"));
+    window.reset();
 }
 
 TEST_F(MainWindowHistoryTest, ResultsActAsTheArticleListOnClickAndDoubleClick) {

@@ -92,9 +92,12 @@ TEST_F(SearchIndexBuildTest, StartUpBuildsTheIndexWithProgressAndTheSearchThenWo
     }
     EXPECT_EQ(last, 100);
 
-    // The search made before the end was made again by the hand-back: the page shows the results.
-    EXPECT_EQ(window.search_count()->text(), QStringLiteral("找到 3000 篇"));
+    // The search made before the end was made again by the hand-back: the page shows the results,
+    // and their number once counted.
     EXPECT_EQ(window.search_list()->topLevelItemCount(), ui::MainWindow::kPageRows);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.search_count()->text() == QStringLiteral("找到 3000 篇"); }, kWaitMs))
+        << window.search_count()->text().toStdString();
 
     // A file with its index is not built again, and says nothing.
     app_.reset();

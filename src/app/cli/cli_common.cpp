@@ -22,17 +22,42 @@ std::string SettingsPath(const std::string& dir) {
     return (std::filesystem::path(DataDir(dir)) / "marltips.ini").string();
 }
 
-bool OpenStoreDatabase(const std::string& dir, Database& db) {
-    const std::string path = DatabasePath(dir);
+std::optional<std::string> ExistingDatabasePath(const std::string& dir) {
+    std::string path = DatabasePath(dir);
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    if (!std::filesystem::is_regular_file(path, ec)) {
         std::cerr << "marltips-cli: database missing: " << EscapeForTerminal(path, LineBreaks::kEscape)
                   << " (run init)\n";
-        return false;
+        return std::nullopt;
     }
-    if (!db.Open(path)) {
+    return path;
+}
+
+int ArticleReadFailure(ArticleReadResult result, const std::string& command, int32_t plan_id,
+                       const std::string& path) {
+    switch (result) {
+        case ArticleReadResult::kUnknownPlan:
+            return UsageError(command + ": no plan with id " + std::to_string(plan_id));
+        case ArticleReadResult::kBusy:
+            std::cerr << "marltips-cli: the database is busy: "
+                      << EscapeForTerminal(path, LineBreaks::kEscape) << "\n";
+            return kExitDatabase;
+        case ArticleReadResult::kOk:
+        case ArticleReadResult::kUnavailable:
+        case ArticleReadResult::kNoSearch:
+            break;
+    }
+    std::cerr << "marltips-cli: cannot read the database " << EscapeForTerminal(path, LineBreaks::kEscape)
+              << "\n";
+    return kExitDatabase;
+}
+
+bool OpenStoreDatabase(const std::string& dir, Database& db) {
+    const std::optional<std::string> path = ExistingDatabasePath(dir);
+    if (!path) return false;
+    if (!db.Open(*path)) {
         std::cerr << "marltips-cli: cannot open the database: "
-                  << EscapeForTerminal(path, LineBreaks::kEscape) << "\n";
+                  << EscapeForTerminal(*path, LineBreaks::kEscape) << "\n";
         return false;
     }
     return true;

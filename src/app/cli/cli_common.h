@@ -1,8 +1,10 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "store/article_reader.h"
 #include "text/text.h"
 
 namespace marl {
@@ -21,6 +23,15 @@ inline constexpr int kExitDatabase = 3;
 std::string DataDir(const std::string& dir);
 std::string DatabasePath(const std::string& dir);
 std::string SettingsPath(const std::string& dir);
+
+// The path of marltips.db when that is a file; otherwise says so on stderr and returns nothing.
+// The caller then exits with kExitDatabase.
+std::optional<std::string> ExistingDatabasePath(const std::string& dir);
+
+// After a read of the recorded articles that did not answer kOk: says why on stderr and returns
+// the exit code (a usage error for a plan id that is not in the list, else kExitDatabase).
+int ArticleReadFailure(ArticleReadResult result, const std::string& command, int32_t plan_id,
+                       const std::string& path);
 
 // Opens marltips.db as the desktop program does, never creating it; on failure says why on
 // stderr. The caller then exits with kExitDatabase.

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -13,6 +12,7 @@
 
 #include "app/cli/cli_output.h"
 #include "app/cli/locked_monitor_ui.h"
+#include "app/cli/terminal_text.h"
 #include "feeds/command_runner.h"
 #include "feeds/feed_server.h"
 #include "monitor/clock.h"
@@ -148,15 +148,13 @@ int RunMonitorCommand(const MonitorOptions& options, bool forever) {
     RealPauser pauser;
     InterruptWatcher interrupts(pauser);
 
-    const std::string db_path = DatabasePath(options.dir);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(db_path, ec)) {
-        std::cerr << "marltips-cli: database missing: " << db_path << "\n";
-        return kExitDatabase;
-    }
+    const std::optional<std::string> found = ExistingDatabasePath(options.dir);
+    if (!found) return kExitDatabase;
+    const std::string& db_path = *found;
     Database db;
     if (!db.Open(db_path)) {
-        std::cerr << "marltips-cli: cannot open the database " << db_path << "\n";
+        std::cerr << "marltips-cli: cannot open the database "
+                  << EscapeForTerminal(db_path, LineBreaks::kEscape) << "\n";
         return kExitDatabase;
     }
     SharedPlanList plans;

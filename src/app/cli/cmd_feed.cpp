@@ -1,6 +1,5 @@
 #include <climits>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -15,29 +14,15 @@
 namespace marl::cli {
 
 int RunFeed(const FeedOptions& options) {
-    const std::string db_path = DatabasePath(options.dir);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(db_path, ec)) {
-        std::cerr << "marltips-cli: database missing: " << db_path << "\n";
-        return kExitDatabase;
-    }
+    const std::optional<std::string> found = ExistingDatabasePath(options.dir);
+    if (!found) return kExitDatabase;
+    const std::string& db_path = *found;
     ArticleQuery query;
     if (options.plan_id >= 0) query.plan_id = options.plan_id;
     query.limit = options.limit;
     ArticleSnapshot snapshot;
-    switch (ReadArticles(db_path, query, snapshot)) {
-        case ArticleReadResult::kOk:
-            break;
-        case ArticleReadResult::kUnknownPlan:
-            return UsageError("feed: no plan with id " + std::to_string(options.plan_id));
-        case ArticleReadResult::kBusy:
-            std::cerr << "marltips-cli: the database is busy: " << db_path << "\n";
-            return kExitDatabase;
-        case ArticleReadResult::kUnavailable:
-        case ArticleReadResult::kNoSearch:  // a feed searches no words
-            std::cerr << "marltips-cli: cannot read the database " << db_path << "\n";
-            return kExitDatabase;
-    }
+    const ArticleReadResult read = ReadArticles(db_path, query, snapshot);
+    if (read != ArticleReadResult::kOk) return ArticleReadFailure(read, "feed", options.plan_id, db_path);
     const std::string document =
         feeds::AtomDocument(snapshot, query.plan_id, std::chrono::system_clock::now());
     if (!options.output.empty()) {

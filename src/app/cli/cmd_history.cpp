@@ -1,5 +1,4 @@
 #include <climits>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -23,12 +22,9 @@ std::string ArticleTime(const RecordedArticle& article) {
 }  // namespace
 
 int RunHistory(const HistoryOptions& options) {
-    const std::string db_path = DatabasePath(options.dir);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(db_path, ec)) {
-        std::cerr << "marltips-cli: database missing: " << db_path << "\n";
-        return kExitDatabase;
-    }
+    const std::optional<std::string> found = ExistingDatabasePath(options.dir);
+    if (!found) return kExitDatabase;
+    const std::string& db_path = *found;
     ArticleQuery query;
     if (options.plan_id >= 0) query.plan_id = options.plan_id;
     query.limit = options.limit;
@@ -48,19 +44,7 @@ int RunHistory(const HistoryOptions& options) {
             read = reader.Read(query, snapshot);
         }
     }
-    switch (read) {
-        case ArticleReadResult::kOk:
-            break;
-        case ArticleReadResult::kUnknownPlan:
-            return UsageError("history: no plan with id " + std::to_string(options.plan_id));
-        case ArticleReadResult::kBusy:
-            std::cerr << "marltips-cli: the database is busy: " << db_path << "\n";
-            return kExitDatabase;
-        case ArticleReadResult::kUnavailable:
-        case ArticleReadResult::kNoSearch:
-            std::cerr << "marltips-cli: cannot read the database " << db_path << "\n";
-            return kExitDatabase;
-    }
+    if (read != ArticleReadResult::kOk) return ArticleReadFailure(read, "history", options.plan_id, db_path);
     if (snapshot.articles.empty() && !options.json) EmitLine("no articles");
     for (const RecordedArticle& article : snapshot.articles) {
         const std::string time = ArticleTime(article);

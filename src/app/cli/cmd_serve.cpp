@@ -2,7 +2,6 @@
 #include <signal.h>
 #include <memory>
 
-#include <filesystem>
 #include <iostream>
 
 #include "app/cli/cli_commands.h"
@@ -20,12 +19,9 @@ int RunServe(const ServeOptions& options) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    const std::string db_path = DatabasePath(options.dir);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(db_path, ec)) {
-        std::cerr << "marltips-cli: database missing: " << db_path << "\n";
-        return kExitDatabase;
-    }
+    const std::optional<std::string> found = ExistingDatabasePath(options.dir);
+    if (!found) return kExitDatabase;
+    const std::string& db_path = *found;
     const auto address = feeds::ParseListenAddress(options.listen);
     if (!address) return UsageError("serve: not ADDR:PORT: " + options.listen);
     feeds::FeedServer server(db_path);
