@@ -462,15 +462,17 @@ bool SameSite(std::string_view site, std::string_view page_site) {
     return site.empty() || page_site.empty() || EqualsNoCase(site, page_site);
 }
 
-// The page's own site, as its links tell it: the one most of its absolute links go to. (The page's
-// address may be a copy's or a mirror's.)
-std::string_view PageSite(const std::vector<PageLink>& links) {
+// The page's own site: that of its address when some of its links go there, else the one most of its
+// absolute links go to (the address may be a copy's or a mirror's).
+std::string_view PageSite(const std::vector<PageLink>& links, std::string_view address) {
+    const std::string_view own = SiteOf(address);
     std::unordered_map<std::string_view, size_t> votes;
     std::string_view best;
     size_t best_votes = 0;
     for (const PageLink& l : links) {
         const std::string_view site = SiteOf(l.link);
         if (site.empty()) continue;
+        if (EqualsNoCase(site, own)) return site;
         const size_t v = ++votes[site];
         if (v > best_votes) {
             best_votes = v;
@@ -492,9 +494,9 @@ constexpr size_t kProseItemBytes = 150;
 
 // The groups worth working out, best first, one per set of links (the deepest container holding it).
 std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::vector<PageLink>& links,
-                               const PageOutline& outline) {
+                               const PageOutline& outline, std::string_view address) {
     const ProseIndex prose(outline);
-    const std::string_view site = PageSite(links);
+    const std::string_view site = PageSite(links, address);
     std::vector<Scored> ranked;
     for (const LinkGroup& g : groups) {
         if (g.links.size() < kMinListLinks || (g.weight < kMinListWeight && g.labels < kMinListLinks))
@@ -687,7 +689,7 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
         size_t first = 0, last = 0;  // where the group's links begin and end on the page
     };
     std::vector<Built> built;
-    for (const Scored& s : RankGroups(groups, links, outline)) {
+    for (const Scored& s : RankGroups(groups, links, outline, base)) {
         // The list's own articles: the group's links whose titles read as titles, and the links of the
         // same container that differ from them only in their items' classes ("new" and "common"
         // threads), as long as their anchors are of the same class.
