@@ -79,7 +79,7 @@ PageOutline OutlinePage(std::string_view page) {
         const size_t text_end = lt == std::string_view::npos ? page.size() : lt;
         if (text_end >= i + kProseBytes && !open.empty() &&
             !EqualsNoCase(out.elements[open.back()].name, "a"))
-            out.prose.push_back({text_end - i, open.back()});
+            out.prose.push_back({i, text_end - i, open.back()});
         if (lt == std::string_view::npos || lt + 1 >= page.size()) break;
         if (page.compare(lt, 4, "<!--") == 0) {
             // Markup inside a comment is read as markup: some boards ship their whole list commented

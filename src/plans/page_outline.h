@@ -29,6 +29,7 @@ struct OutlineElement {
 
 // A run of text between tags, outside any anchor, long enough to be prose rather than a label.
 struct OutlineText {
+    size_t begin = 0;  // offset of its first byte
     size_t bytes = 0;
     int element = -1;  // the element it stands in
 };

@@ -33,9 +33,11 @@ constexpr size_t kLabelBytes = 24;
 // One anchor of the page.
 struct PageLink {
     size_t row_begin = 0, row_end = 0;  // the whole match, as offsets into the page
+    size_t at = 0;                      // the offset of the address (a match may begin at an earlier anchor)
     std::string_view link;
     int anchor = -1;       // the element whose start tag holds the href, -1 when none does
     double weight = 0;     // how much the title looks like an article title, 0 to 1
+    bool label = false;    // a real address with a visible title, even a short or numeric one ("10:48 PM")
     Text shape;            // the address with its varying parts blurred
     uint64_t wording = 0;  // a short title without its digits: "12 comments" and "3 comments" agree
 };
@@ -45,6 +47,7 @@ struct LinkGroup {
     int container = -1;
     std::vector<int> links;
     double weight = 0;
+    size_t labels = 0;  // links that are labels at least
 };
 
 // The visible length of an anchor's HTML in bytes, tags left out and blanks counted once.
@@ -180,9 +183,12 @@ std::vector<PageLink> ReadLinks(std::string_view page, const PageOutline& outlin
         PageLink link;
         link.row_begin = static_cast<size_t>(m.row.data() - page.data());
         link.row_end = link.row_begin + m.row.size();
+        link.at = static_cast<size_t>(m.link.data() - page.data());
         link.link = m.link;
         link.anchor = outline.ElementAt(static_cast<size_t>(m.link.data() - page.data()));
         link.weight = TitleWeight(m.link, m.title);
+        link.label = !m.link.empty() && m.link.front() != '#' && !StartsWithNoCase(m.link, "javascript") &&
+                     VisibleBytes(m.title) > 0;
         link.shape = AddressShape(m.link);
         // Only short labels are compared without their numbers: long titles that differ only in a
         // number ("the 3rd notice on ...") are still different articles.
@@ -231,6 +237,7 @@ std::vector<LinkGroup> GroupLinks(const std::vector<PageLink>& links, const Page
             LinkGroup& g = groups[it->second];
             g.links.push_back(static_cast<int>(i));
             g.weight += links[i].weight;
+            g.labels += links[i].label ? 1 : 0;
             path = path * 1000003ULL + hash_of(e);
             e = outline.elements[e].parent;
         }
@@ -239,22 +246,59 @@ std::vector<LinkGroup> GroupLinks(const std::vector<PageLink>& links, const Page
 }
 
 // The path of tag names from the container down to the anchor, or 0 when the anchor is not inside it.
-uint64_t NamePathBelow(int anchor, int container, const PageOutline& outline) {
-    uint64_t path = NameHash(outline.elements[anchor].name, 0);
+// With `with_class`, each element's class is part of the path.
+uint64_t NamePathBelow(int anchor, int container, const PageOutline& outline, bool with_class = false) {
+    auto hash = [&](int e) {
+        const OutlineElement& el = outline.elements[e];
+        return NameHash(el.name, with_class ? NameHash(ClassOf(el.tag), 17) : 0);
+    };
+    uint64_t path = hash(anchor);
     for (int e = outline.elements[anchor].parent, level = 0; e >= 0 && level < kMaxLevelsUp;
          e = outline.elements[e].parent, ++level) {
         if (e == container) return path;
-        path = path * 1000003ULL + NameHash(outline.elements[e].name, 0);
+        path = path * 1000003ULL + hash(e);
     }
     return 0;
 }
 
+// Whether titles say different things rather than repeat one label ("12 comments", "discuss").
+bool VariedWording(const std::vector<int>& members, const std::vector<PageLink>& links) {
+    std::unordered_set<uint64_t> wordings;
+    for (const int i : members) wordings.insert(links[i].wording);
+    return 2 * wordings.size() >= members.size();
+}
+
+// Of links that share their tag names but not their classes, those whose titles repeat one label go
+// when others beside them say different things: a comment count under each title is no second list.
+void DropRepeatedLabels(std::vector<int>& out, int container, const std::vector<PageLink>& links,
+                        const PageOutline& outline) {
+    std::unordered_map<uint64_t, std::vector<int>> by_classes;
+    for (const int i : out) by_classes[NamePathBelow(links[i].anchor, container, outline, true)].push_back(i);
+    if (by_classes.size() < 2) return;
+    std::unordered_set<uint64_t> repeated;
+    bool any_varied = false;
+    for (const auto& [path, members] : by_classes) {
+        if (members.size() < kMinListLinks) continue;
+        if (VariedWording(members, links))
+            any_varied = true;
+        else
+            repeated.insert(path);
+    }
+    if (!any_varied || repeated.empty()) return;
+    std::erase_if(out, [&](int i) {
+        return repeated.count(NamePathBelow(links[i].anchor, container, outline, true)) > 0;
+    });
+}
+
+// With `labels`, the group's articles are its labels ("Permalink") rather than its titles.
 std::vector<int> SameShapedLinks(const LinkGroup& group, const std::vector<PageLink>& links,
-                                 const PageOutline& outline) {
-    // The class of the group's title anchors: that of its first link with a title.
+                                 const PageOutline& outline, bool labels) {
+    // The class of the group's article anchors: that of its first link with a title (or a label) that
+    // leads to a page rather than into part of one ("#comments").
     int first_anchor = links[group.links.front()].anchor;
     for (const int i : group.links) {
-        if (links[i].weight >= 0.5) {
+        if ((labels ? links[i].label : links[i].weight >= 0.5) &&
+            links[i].link.find('#') == std::string_view::npos) {
             first_anchor = links[i].anchor;
             break;
         }
@@ -273,22 +317,193 @@ std::vector<int> SameShapedLinks(const LinkGroup& group, const std::vector<PageL
         if (paths.count(NamePathBelow(l.anchor, group.container, outline)))
             out.push_back(static_cast<int>(i));
     }
+    DropRepeatedLabels(out, group.container, links, outline);
     return out.empty() ? group.links : out;
+}
+
+// The median of `values` (reordered).
+size_t Median(std::vector<size_t>& values) {
+    if (values.empty()) return 0;
+    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
+
+// Items just before or after the list that lie a level apart (pinned threads in a list of their own
+// above the others, a first row the page's markup nests differently) join it when their anchors are
+// of the list's class and their addresses of its shape, each within two of the list's steps of it.
+void JoinNeighbours(std::vector<int>& members, const std::vector<PageLink>& links,
+                    const PageOutline& outline) {
+    if (members.size() < 2) return;
+    std::sort(members.begin(), members.end());
+    std::unordered_map<std::string_view, size_t> shapes;
+    std::string_view shape;
+    size_t shape_votes = 0;
+    int titled = -1;
+    for (const int i : members) {
+        if (links[i].weight < 0.5) continue;
+        if (titled < 0) titled = i;
+        const size_t v = ++shapes[links[i].shape];
+        if (v > shape_votes) {
+            shape_votes = v;
+            shape = links[i].shape;
+        }
+    }
+    if (titled < 0) return;
+    // Anchors without a class say too little to join by.
+    const std::string_view anchor_class = ClassOf(outline.elements[links[titled].anchor].tag);
+    if (anchor_class.empty()) return;
+    std::vector<size_t> steps;
+    for (size_t k = 1; k < members.size(); ++k)
+        steps.push_back(links[members[k]].row_begin - links[members[k - 1]].row_begin);
+    const size_t reach = 2 * Median(steps);
+    const auto fits = [&](int j) {
+        const PageLink& l = links[j];
+        return l.anchor >= 0 && l.weight >= 0.5 && l.shape == shape &&
+               ClassOf(outline.elements[l.anchor].tag) == anchor_class;
+    };
+    std::vector<int> before, after;
+    size_t edge = links[members.front()].row_begin;
+    for (int j = members.front() - 1; j >= 0 && edge - links[j].row_begin <= reach; --j) {
+        if (!fits(j)) continue;
+        before.push_back(j);
+        edge = links[j].row_begin;
+    }
+    edge = links[members.back()].row_begin;
+    for (int j = members.back() + 1; j < static_cast<int>(links.size()) && links[j].row_begin - edge <= reach;
+         ++j) {
+        if (!fits(j)) continue;
+        after.push_back(j);
+        edge = links[j].row_begin;
+    }
+    members.insert(members.begin(), before.rbegin(), before.rend());
+    members.insert(members.end(), after.begin(), after.end());
+}
+
+// Where the list's first item begins: the element holding its first link that sits directly in the
+// element the first two links share; npos when there is none.
+size_t ItemBegin(const std::vector<int>& members, const std::vector<PageLink>& links,
+                 const PageOutline& outline) {
+    if (members.size() < 2) return std::string_view::npos;
+    const int a = links[members[0]].anchor, b = links[members[1]].anchor;
+    if (a < 0 || b < 0) return std::string_view::npos;
+    std::unordered_set<int> above_b;
+    for (int e = b; e >= 0; e = outline.elements[e].parent) above_b.insert(e);
+    int item = a;
+    for (int e = outline.elements[a].parent; e >= 0; item = e, e = outline.elements[e].parent) {
+        if (above_b.count(e)) return outline.elements[item].begin;
+    }
+    return std::string_view::npos;
 }
 
 struct Scored {
     const LinkGroup* group;
     double score;
     int depth;
+    bool labels_are_articles = false;  // every label of the group is one of its articles, not only titles
 };
+
+// The prose of the page (runs of text outside anchors) as running totals by offset, so that the prose
+// between two offsets costs two searches.
+class ProseIndex {
+  public:
+    explicit ProseIndex(const PageOutline& outline) {
+        begins_.reserve(outline.prose.size());
+        totals_.reserve(outline.prose.size() + 1);
+        totals_.push_back(0);
+        for (const OutlineText& t : outline.prose) {
+            begins_.push_back(t.begin);
+            totals_.push_back(totals_.back() + t.bytes);
+        }
+    }
+    // The prose bytes of the runs that begin in [from, to).
+    size_t Between(size_t from, size_t to) const {
+        if (to <= from) return 0;
+        const auto a = std::lower_bound(begins_.begin(), begins_.end(), from) - begins_.begin();
+        const auto b = std::lower_bound(begins_.begin(), begins_.end(), to) - begins_.begin();
+        return totals_[static_cast<size_t>(b)] - totals_[static_cast<size_t>(a)];
+    }
+
+  private:
+    std::vector<size_t> begins_;
+    std::vector<size_t> totals_;
+};
+
+// The host of an address ("" for a relative one, which is on the page's own site).
+std::string_view HostOf(std::string_view link) {
+    const size_t scheme = link.find("//");
+    if (scheme >= 8) return {};  // npos too
+    const size_t from = scheme + 2;
+    const size_t end = link.find_first_of("/?#:", from);
+    return link.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from);
+}
+
+// The site an address belongs to: the last two labels of its host, three when the last two are a
+// country's second level ("163.com", "sina.com.cn"). Empty for a relative address.
+std::string_view SiteOf(std::string_view link) {
+    const std::string_view host = HostOf(link);
+    const size_t last = host.rfind('.');
+    if (last == std::string_view::npos || last == 0) return host;
+    const size_t dot = host.rfind('.', last - 1);
+    if (dot == std::string_view::npos) return host;
+    const std::string_view second = host.substr(dot + 1, last - dot - 1);
+    const bool country = host.size() - last == 3;
+    if (country && dot > 0 &&
+        (second == "com" || second == "net" || second == "org" || second == "gov" || second == "edu" ||
+         second == "co" || second == "ac")) {
+        const size_t third = host.rfind('.', dot - 1);
+        return third == std::string_view::npos ? host : host.substr(third + 1);
+    }
+    return host.substr(dot + 1);
+}
+
+// A relative address is on every page's site.
+bool SameSite(std::string_view site, std::string_view page_site) {
+    return site.empty() || page_site.empty() || EqualsNoCase(site, page_site);
+}
+
+// The page's own site: that of its address when some of its links go there, else the one most of its
+// absolute links go to (the address may be a copy's or a mirror's).
+std::string_view PageSite(const std::vector<PageLink>& links, std::string_view address) {
+    const std::string_view own = SiteOf(address);
+    std::unordered_map<std::string_view, size_t> votes;
+    std::string_view best;
+    size_t best_votes = 0;
+    for (const PageLink& l : links) {
+        const std::string_view site = SiteOf(l.link);
+        if (site.empty()) continue;
+        if (EqualsNoCase(site, own)) return site;
+        const size_t v = ++votes[site];
+        if (v > best_votes) {
+            best_votes = v;
+            best = site;
+        }
+    }
+    return best;
+}
+
+// A label that stands for its article weighs a little less than a full title, so that where the titles
+// are links too ("Read more", "12 comments" beside them), the titles are the list.
+constexpr double kLabelWeight = 0.8;
+
+// Groups of short labels ("Permalink") are ranked on this share of their number at first.
+constexpr double kLabelShare = 0.5;
+
+// An item whose prose between one link and the next reaches this is a post or a summary, not a label.
+constexpr size_t kProseItemBytes = 150;
 
 // The groups worth working out, best first, one per set of links (the deepest container holding it).
 std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::vector<PageLink>& links,
-                               const PageOutline& outline) {
+                               const PageOutline& outline, std::string_view address) {
+    const ProseIndex prose(outline);
+    const std::string_view site = PageSite(links, address);
     std::vector<Scored> ranked;
     for (const LinkGroup& g : groups) {
-        if (g.links.size() < kMinListLinks || g.weight < kMinListWeight) continue;
-        ranked.push_back({&g, g.weight, outline.elements[g.container].depth});
+        if (g.links.size() < kMinListLinks || (g.weight < kMinListWeight && g.labels < kMinListLinks))
+            continue;
+        // Groups of short labels compete on a part of their number until their items are looked at.
+        ranked.push_back({&g, std::max(g.weight, kLabelShare * static_cast<double>(g.labels)),
+                          outline.elements[g.container].depth});
     }
     // Score the heaviest groups in full only: the shape share costs a map per group.
     std::sort(ranked.begin(), ranked.end(),
@@ -300,21 +515,41 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         const auto& l = s.group->links;
         // The typical distance from one link to the next (the median, so that the gap between two
         // blocks a group spans does not count as content).
-        std::vector<size_t> steps;
-        for (size_t k = 1; k < l.size(); ++k)
+        std::vector<size_t> steps, prose_steps;
+        for (size_t k = 1; k < l.size(); ++k) {
             steps.push_back(links[l[k]].row_begin - links[l[k - 1]].row_begin);
-        std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
-                         steps.end());
-        const double per_link = static_cast<double>(steps[steps.size() / 2]);
+            prose_steps.push_back(prose.Between(links[l[k - 1]].at, links[l[k]].at));
+        }
+        const double per_link = static_cast<double>(Median(steps));
         const double richness = 1.0 + 0.25 * std::log2(std::max(1.0, per_link / 150.0));
+        // Prose between one link and the next (a summary, a whole post) is what the page is about;
+        // menus and link lists have none.
+        const size_t item_prose = Median(prose_steps);
+        const double prose_factor = 1.0 + 0.5 * std::log2(1.0 + static_cast<double>(item_prose) / 100.0);
         // Titles that differ only in their numbers ("52 comments", "Permalink") label the articles
         // rather than name them: the list is the one whose titles say different things.
         std::unordered_set<uint64_t> wordings;
         for (const int i : l) wordings.insert(links[i].wording);
-        const double varied =
+        double varied =
             std::min(1.0, 2.0 * static_cast<double>(wordings.size()) / static_cast<double>(l.size()));
-        s.score =
-            s.group->weight * (0.4 + 0.6 * std::pow(ShapeShare(*s.group, links), 2)) * richness * varied;
+        double weight = s.group->weight;
+        if ((varied < 1.0 || s.group->weight < kMinListWeight) && item_prose >= kProseItemBytes) {
+            // Unless each item is a post of its own whose title is no link: then the label
+            // ("Permalink", the time it was posted) is the article's address, on the page's own site.
+            // A link into part of a page ("#comments") counts half.
+            weight = 0;
+            for (const int i : l) {
+                if (!links[i].label || !SameSite(SiteOf(links[i].link), site)) continue;
+                weight += links[i].link.find('#') == std::string_view::npos ? kLabelWeight : kLabelWeight / 2;
+            }
+            varied = 1.0;
+            s.labels_are_articles = true;
+        } else if (s.group->weight < kMinListWeight) {
+            s.score = 0;
+            continue;
+        }
+        s.score = weight * (0.4 + 0.6 * std::pow(ShapeShare(*s.group, links), 2)) * richness * prose_factor *
+                  varied;
     }
     std::sort(ranked.begin(), ranked.end(), [](const Scored& a, const Scored& b) {
         return a.score != b.score ? a.score > b.score : a.depth > b.depth;
@@ -332,24 +567,88 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
     return distinct;
 }
 
+// Whether the page's title, at the length of a headline, stands as a heading of its own (not a link)
+// with text after it outside the list: the page is that one article, however short.
+bool HeadlineWithText(std::string_view page, const PageOutline& outline, size_t list_begin, size_t list_end) {
+    constexpr size_t kHeadlineBytes = 30, kTextWindow = 4000;
+    const Text title = Trim(HtmlToText(Text(outline.title)));
+    if (title.size() < kHeadlineBytes) return false;
+    const ProseIndex prose(outline);
+    for (const OutlineElement& e : outline.elements) {
+        if (e.name.size() != 2 || (e.name[0] != 'h' && e.name[0] != 'H') || e.name[1] < '1' ||
+            e.name[1] > '3' || e.close_begin == std::string_view::npos)
+            continue;
+        const size_t inner = e.begin + e.tag.size();
+        if (e.close_begin <= inner || e.close_begin - inner > 4 * title.size()) continue;
+        const std::string_view html = page.substr(inner, e.close_begin - inner);
+        if (FindNoCase(html, "<a ") != kNotFound) continue;
+        const Text heading = Trim(HtmlToText(Text(html)));
+        if (heading.size() < kHeadlineBytes || !title.starts_with(heading)) continue;
+        const size_t from = e.close_begin, to = e.close_begin + kTextWindow;
+        const size_t text =
+            prose.Between(from, to) - prose.Between(std::max(from, list_begin), std::min(to, list_end));
+        if (text >= kProseItemBytes) return true;
+    }
+    return false;
+}
+
 // A single article: most of the page's prose stands in one element, at length, and the best list beside
-// it is short (related or hot articles in a sidebar).
-bool LooksLikeArticle(const PageOutline& outline, size_t best_list) {
+// it is short (related or hot articles in a sidebar). The list's links lie between `list_begin` and
+// `list_end`.
+bool LooksLikeArticle(std::string_view page, const PageOutline& outline, size_t best_list, size_t list_begin,
+                      size_t list_end) {
     constexpr size_t kArticleBytes = 1500, kSidebarLinks = 30;
     if (best_list > kSidebarLinks) return false;
+    if (HeadlineWithText(page, outline, list_begin, list_end)) return true;
     std::unordered_map<int, size_t> by_parent;
-    size_t total = 0, best = 0;
+    size_t total = 0, best = 0, inside = 0;
     for (const OutlineText& t : outline.prose) {
         const int parent = outline.elements[t.element].parent;
         total += t.bytes;
+        if (t.begin >= list_begin && t.begin < list_end) inside += t.bytes;
         best = std::max(best, by_parent[parent < 0 ? t.element : parent] += t.bytes);
     }
-    return best >= kArticleBytes && best * 10 >= total * 8;
+    if (best >= kArticleBytes && best * 10 >= total * 8) return true;
+    // Or a long text in many parts (paragraphs between headings and figures) that the list has no
+    // share of: links beside an article, not a list with its summaries.
+    const size_t outside = total - inside;
+    return outside >= 2 * kArticleBytes && outside * 10 >= total * 9;
+}
+
+// Whether most anchors with an address are out of the link expression's reach (it reads href="..."
+// only), so that the page may well hold a list the monitor cannot see.
+bool MostLinksUnread(const PageOutline& outline, size_t read) {
+    constexpr size_t kUnreadLinks = 20;
+    size_t anchors = 0;
+    for (const OutlineElement& e : outline.elements) {
+        if (EqualsNoCase(e.name, "a") && FindNoCase(e.tag, "href") != kNotFound) ++anchors;
+    }
+    return anchors >= kUnreadLinks && anchors > 2 * read;
+}
+
+// Whether two plans keep nearly the same articles: fewer than one in twenty of all they keep between
+// them is kept by one only. A link into part of an article's page ("#comments") is that article.
+bool NearlySame(const std::vector<Text>& a, const std::vector<Text>& b) {
+    const auto articles = [](const std::vector<Text>& links) {
+        std::unordered_set<std::string_view> out;
+        for (const Text& l : links) out.insert(std::string_view(l).substr(0, l.find('#')));
+        return out;
+    };
+    const std::unordered_set<std::string_view> in_a = articles(a);
+    const std::unordered_set<std::string_view> in_b = articles(b);
+    size_t common = 0;
+    for (const std::string_view l : in_b) common += in_a.count(l);
+    const size_t all = in_a.size() + in_b.size() - common;
+    return (all - common) * 20 < all || all == common;
 }
 
 }  // namespace
 
 Text NoListMessage() { return "no article list found"; }
+Text UnreadLinksMessage() {
+    return "no article list found: most links of this page are written in a form the monitor does not read "
+           "(such as href =\"...\" with a space before =, or an address without quotes)";
+}
 Text FeedMessage() {
     return "no article list found: the address serves an RSS or Atom feed, not a list page";
 }
@@ -387,20 +686,26 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
     struct Built {
         PlanSuggestion plan;
         double score;
+        size_t first = 0, last = 0;  // where the group's links begin and end on the page
     };
     std::vector<Built> built;
-    for (const Scored& s : RankGroups(groups, links, outline)) {
+    for (const Scored& s : RankGroups(groups, links, outline, base)) {
         // The list's own articles: the group's links whose titles read as titles, and the links of the
         // same container that differ from them only in their items' classes ("new" and "common"
         // threads), as long as their anchors are of the same class.
         std::vector<std::string_view> own;
         size_t first = page.size(), last = 0;
-        for (const int i : SameShapedLinks(*s.group, links, outline)) {
+        std::vector<int> members = SameShapedLinks(*s.group, links, outline, s.labels_are_articles);
+        JoinNeighbours(members, links, outline);
+        for (const int i : members) {
             first = std::min(first, links[i].row_begin);
             last = std::max(last, links[i].row_end);
-            if (links[i].weight >= 0.5) own.push_back(links[i].link);
+            if (s.labels_are_articles ? links[i].label : links[i].weight >= 0.5) own.push_back(links[i].link);
         }
         if (own.size() < kMinListLinks) continue;
+        // The start marker goes before the whole first item, not inside it: a mark of that item alone
+        // (a "pinned" icon, a "new" badge) goes with it when it leaves the page.
+        first = std::min(first, ItemBegin(members, links, outline));
         const std::optional<AreaMarkers> area = FindAreaMarkers(page, outline, first, last);
         if (!area) continue;
 
@@ -422,21 +727,40 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
             }
         }
         plan.form.link_prefix = prefix;
-        ChooseFilters(TextBetween(page, area->start, area->end), own, plan.form);
+        PlanForm nearly;
+        ChooseFilters(TextBetween(page, area->start, area->end), own, plan.form, &nearly);
         const double score = RunSuggestedPlan(page, own, plan) * s.score / std::max(1.0, s.group->weight);
-        built.push_back({std::move(plan), score});
+        if (!nearly.row_marker.empty()) {
+            // The plan that lets an odd row go to keep the others out comes right after the one that
+            // keeps every row, or before it when that one keeps more other links than articles.
+            const std::unordered_set<std::string_view> own_set(own.begin(), own.end());
+            const size_t own_kept = static_cast<size_t>(std::count_if(
+                plan.links.begin(), plan.links.end(), [&](const Text& l) { return own_set.count(l) > 0; }));
+            PlanSuggestion beside;
+            beside.form = nearly;
+            if (RunSuggestedPlan(page, own, beside) > 0)
+                built.push_back({std::move(beside),
+                                 own_kept * 2 < plan.links.size() ? score * 1.001 : score * 0.999, first,
+                                 last});
+        }
+        built.push_back({std::move(plan), score, first, last});
     }
     std::stable_sort(built.begin(), built.end(),
                      [](const Built& a, const Built& b) { return a.score > b.score; });
-    if (!built.empty() && LooksLikeArticle(outline, built.front().plan.kept)) built.clear();
+    if (!built.empty() &&
+        LooksLikeArticle(page, outline, built.front().plan.kept, built.front().first, built.front().last))
+        built.clear();
     for (Built& b : built) {
         if (result.candidates.size() == kMaxSuggestions) break;
-        const bool same = std::any_of(result.candidates.begin(), result.candidates.end(),
-                                      [&](const PlanSuggestion& c) { return c.links == b.plan.links; });
+        // The others are alternatives, not near-copies of a plan already proposed.
+        const bool same =
+            std::any_of(result.candidates.begin(), result.candidates.end(),
+                        [&](const PlanSuggestion& c) { return NearlySame(c.links, b.plan.links); });
         if (!same && b.score > 0 && b.plan.kept >= kMinListLinks)
             result.candidates.push_back(std::move(b.plan));
     }
-    if (result.candidates.empty()) result.message = NoListMessage();
+    if (result.candidates.empty())
+        result.message = MostLinksUnread(outline, links.size()) ? UnreadLinksMessage() : NoListMessage();
     return result;
 }
 

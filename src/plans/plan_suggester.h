@@ -59,7 +59,8 @@ SuggestResult SuggestPlansForPage(std::string_view page, const Text& url, PlanEn
 Text PrefixForLink(std::string_view link, const Text& page_url);
 
 // Messages (GBK).
-Text NoListMessage();  // "no article list found"
-Text FeedMessage();    // a feed rather than a list page
+Text NoListMessage();       // "no article list found"
+Text FeedMessage();         // a feed rather than a list page
+Text UnreadLinksMessage();  // most anchors are written in a form the monitor does not read
 
 }  // namespace marl

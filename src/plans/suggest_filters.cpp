@@ -50,6 +50,9 @@ std::vector<std::string_view> AddressWords(std::string_view link) {
         }
         i = j;
     }
+    // The fragment names a part of a page ("#comments"): links into the same part share it.
+    const size_t hash = link.find('#');
+    if (hash != std::string_view::npos) add(link.substr(hash));
     return words;
 }
 
@@ -79,8 +82,11 @@ PlanRecord RecordOf(const PlanForm& form) {
 // The row structure, where the words cannot tell the list's links from the others that share their
 // address pattern (a thread's page links beside its title): an attribute of the list's own anchors that
 // every own link has in one of its rows and the fewest other rows have.
+// `most`, when given, receives the attribute that nearly every own row holds and hardly any other
+// (a list's rows with one odd row among them: a job post without the vote arrow before its title),
+// for a plan offered beside the one that keeps them all.
 void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered_set<std::string_view>& own,
-                     PlanForm& form) {
+                     PlanForm& form, Text* most = nullptr) {
     std::optional<LinkFilter> words;
     if (!form.may_contain.empty() || !form.must_not_contain.empty())
         words.emplace(ReplaceAll(form.may_contain, "$$", "|"), ReplaceAll(form.must_not_contain, "$$", "|"));
@@ -90,17 +96,15 @@ void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered
         (own.count(m.link) ? own_rows : other_rows).push_back(&m);
     }
     if (own_rows.empty() || other_rows.empty()) return;
-    // The attributes of the first own row's start tags, each as written: name="value", those of the
+    // The attributes of the first own rows' start tags, each as written: name="value", those of the
     // tag holding the link first, then those of the tags before it in the row. The link's tag need not
     // be the row's first: where an anchor before it has no quoted href (the page's clean-up drops
     // single quotes), the match runs on from that anchor to this one, and a wrapper between them
     // (<span class="titleline">) can mark the row when the anchor itself has nothing to tell.
-    const LinkMatch& first = *own_rows.front();
-    const size_t link_at = static_cast<size_t>(first.link.data() - first.row.data());
     std::unordered_set<std::string_view> with_rows;
     for (const LinkMatch* m : own_rows) with_rows.insert(m->link);
-    std::string_view best;
-    size_t best_left = other_rows.size();
+    std::string_view best, best_most;
+    size_t best_left = other_rows.size(), best_most_left = other_rows.size();
     auto try_attribute = [&](std::string_view attribute) {
         if (attribute.find(' ') != std::string_view::npos && attribute.find(' ') < attribute.find('='))
             return;
@@ -110,39 +114,58 @@ void ChooseRowMarker(const std::vector<LinkMatch>& matches, const std::unordered
         for (const LinkMatch* m : own_rows) {
             if (m->row.find(attribute) != std::string_view::npos) covered.insert(m->link);
         }
-        // Every own link that has a row must keep one.
-        if (covered.size() != own.size() && covered.size() != with_rows.size()) return;
         const size_t left =
             static_cast<size_t>(std::count_if(other_rows.begin(), other_rows.end(), [&](const LinkMatch* m) {
                 return m->row.find(attribute) != std::string_view::npos;
             }));
+        // Every own link that has a row must keep one; the plan beside may let one in ten go when it
+        // keeps at most one other link for ten of its own.
+        if (covered.size() != own.size() && covered.size() != with_rows.size()) {
+            if (covered.size() * 10 >= with_rows.size() * 9 && left * 10 <= covered.size() &&
+                left < best_most_left) {
+                best_most_left = left;
+                best_most = attribute;
+            }
+            return;
+        }
         if (left < best_left) {
             best_left = left;
             best = attribute;
         }
     };
-    for (size_t open = first.row.rfind('<', link_at); open != std::string_view::npos;
-         open = open == 0 ? std::string_view::npos : first.row.rfind('<', open - 1)) {
-        const size_t tag_end = first.row.find('>', open);
-        if (tag_end == std::string_view::npos || first.row[open + 1] == '/') continue;
-        const std::string_view tag = first.row.substr(open, tag_end - open);
-        for (size_t at = tag.find(' '); at != std::string_view::npos; at = tag.find(' ', at + 1)) {
-            const size_t eq = tag.find("=\"", at);
-            if (eq == std::string_view::npos) break;
-            const size_t close = tag.find('"', eq + 2);
-            if (close == std::string_view::npos) break;
-            try_attribute(tag.substr(at + 1, close - at));
-            at = close;
+    // The attributes are taken from the first few own rows: the first may be another row of an own
+    // link (a post that links to an earlier post) rather than the list's own row.
+    constexpr size_t kRowsAsked = 3;
+    for (size_t r = 0; r < own_rows.size() && r < kRowsAsked; ++r) {
+        const LinkMatch& row = *own_rows[r];
+        const size_t link_at = static_cast<size_t>(row.link.data() - row.row.data());
+        for (size_t open = row.row.rfind('<', link_at); open != std::string_view::npos;
+             open = open == 0 ? std::string_view::npos : row.row.rfind('<', open - 1)) {
+            const size_t tag_end = row.row.find('>', open);
+            if (tag_end == std::string_view::npos || row.row[open + 1] == '/') continue;
+            const std::string_view tag = row.row.substr(open, tag_end - open);
+            for (size_t at = tag.find(' '); at != std::string_view::npos; at = tag.find(' ', at + 1)) {
+                const size_t eq = tag.find("=\"", at);
+                if (eq == std::string_view::npos) break;
+                const size_t close = tag.find('"', eq + 2);
+                if (close == std::string_view::npos) break;
+                try_attribute(tag.substr(at + 1, close - at));
+                at = close;
+            }
         }
     }
-    if (best.empty()) return;
+    if (best.empty()) {
+        if (most && !best_most.empty()) *most = Text(best_most);
+        return;
+    }
     form.row_marker = Text(best);
     form.row_marker_mode = RowMarkerMode::kMustContain;
 }
 
 }  // namespace
 
-void ChooseFilters(std::string_view area, const std::vector<std::string_view>& own, PlanForm& form) {
+void ChooseFilters(std::string_view area, const std::vector<std::string_view>& own, PlanForm& form,
+                   PlanForm* nearly) {
     if (own.empty()) return;
     const std::unordered_set<std::string_view> own_set(own.begin(), own.end());
     std::vector<std::string_view> others;
@@ -213,7 +236,13 @@ void ChooseFilters(std::string_view area, const std::vector<std::string_view>& o
         std::erase_if(others, [&](std::string_view l) { return !filter.Matches(l); });
     }
     if (left.empty()) return;
-    ChooseRowMarker(matches, own_set, form);
+    Text most;
+    ChooseRowMarker(matches, own_set, form, nearly ? &most : nullptr);
+    if (nearly && !most.empty()) {
+        *nearly = form;
+        nearly->row_marker = most;
+        nearly->row_marker_mode = RowMarkerMode::kMustContain;
+    }
     if (form.row_marker.empty() || (form.may_contain.empty() && form.must_not_contain.empty())) return;
     // Words that the row marker makes needless go again: they were taken from the addresses on the
     // page today (one user's, one site's) and would only stand in the way of tomorrow's articles.

@@ -10,10 +10,10 @@ namespace marl::test {
 namespace {
 
 // What the suggestion reaches on the set today; a change that does worse fails here.
-constexpr size_t kFirstRightFloor = 18;
-constexpr size_t kAnyRightFloor = 19;
-constexpr size_t kChangedRightFloor = 16;
-constexpr size_t kNoListAnsweredFloor = 6;
+constexpr size_t kFirstRightFloor = 29;
+constexpr size_t kAnyRightFloor = 29;
+constexpr size_t kChangedRightFloor = 29;
+constexpr size_t kNoListAnsweredFloor = 8;
 
 TEST(PlanSuggesterSet, HoldsItsAccuracyOnTheLabelledPages) {
     const std::vector<LabelledPage> set = LoadLabelledSet();

@@ -119,14 +119,30 @@ TEST_F(PlanSuggesterTest, FindsTheMainListWithStructuralMarkersAndPreviewsWhatMo
 }
 
 TEST_F(PlanSuggesterTest, TheSamePlanCatchesNewArticlesAfterTheListMovedOn) {
-    const SuggestResult result = Suggest("/moving/index.html", NewsPage(Items(1, 10)));
-    ASSERT_FALSE(result.candidates.empty()) << result.message;
     // Three new articles on top, the three oldest gone, other dates.
     std::vector<Item> moved = Items(20, 3);
     for (Item& item : moved) item.date = "2025-01-0" + item.date.substr(9);
     const std::vector<Item> rest = Items(1, 7);
     moved.insert(moved.end(), rest.begin(), rest.end());
-    EXPECT_EQ(Kept(result.candidates.front().form, "/moving/later.html", NewsPage(moved)), LinksOf(moved));
+    // The first item pinned with a mark of its own, which leaves with it.
+    std::string pinned = NewsPage(Items(1, 10));
+    const size_t first_link = pinned.find("<a href=\"/news/");
+    pinned.insert(first_link, "<i class=\"pin\"></i>");
+    const struct {
+        const char* name;
+        std::string before;
+    } rows[] = {
+        {"plain", NewsPage(Items(1, 10))},
+        {"pinned", pinned},
+    };
+    for (const auto& row : rows) {
+        const SuggestResult result = Suggest(std::string("/moving/") + row.name + ".html", row.before);
+        ASSERT_FALSE(result.candidates.empty()) << row.name << ": " << result.message;
+        EXPECT_EQ(Kept(result.candidates.front().form, std::string("/moving/") + row.name + "-later.html",
+                       NewsPage(moved)),
+                  LinksOf(moved))
+            << row.name << ": " << result.candidates.front().form.area;
+    }
 }
 
 TEST_F(PlanSuggesterTest, AFilterWordDropsCategoryLinksInsideTheListButNoArticle) {
@@ -218,6 +234,23 @@ TEST_F(PlanSuggesterTest, PagesWithoutAListGetAClearAnswerAndNoPlan) {
     for (const Item& item : Items(1, 5))
         article += "<li><a href=\"" + item.link + "\">" + item.title + "</a></li>";
     article += "</ul></body></html>";
+    // A short notice: its headline is the page's title and a heading, a paragraph under it, and a list
+    // of recommended articles beside it.
+    std::string notice =
+        "<html><head><title>Midday notices: the port authority wins the harbour contract</title></head>"
+        "<body><div class=\"nav\"><a href=\"/\">Home</a></div><div class=\"text\"><h2>Midday notices: the "
+        "port "
+        "authority wins the harbour contract</h2><div>" +
+        prose + " " + prose + " " + prose + " " + prose + " " + prose +
+        "</div></div><h2>For you</h2><ul class=\"list\">";
+    for (const Item& item : Items(1, 8))
+        notice += "<li><a href=\"" + item.link + "\">" + item.title + "</a></li>";
+    notice += "</ul></body></html>";
+    // A chapter list whose anchors put a space before "=": the monitor reads none of them.
+    std::string unread = "<html><body><div class=\"nav\"><a href=\"/\">Home</a></div><dl>";
+    for (const Item& item : Items(1, 30))
+        unread += "<dd><a href =\"" + item.link + "\">" + item.title + "</a></dd>";
+    unread += "</dl></body></html>";
     const struct {
         const char* path;
         std::string body;
@@ -225,6 +258,7 @@ TEST_F(PlanSuggesterTest, PagesWithoutAListGetAClearAnswerAndNoPlan) {
         Text message;
     } rows[] = {
         {"/story.html", article, "text/html; charset=utf-8", NoListMessage()},
+        {"/notice.html", notice, "text/html; charset=utf-8", NoListMessage()},
         {"/menu.html",
          "<html><body><ul><li><a href=\"/a\">A</a></li><li><a href=\"/b\">B</a></li><li><a "
          "href=\"/c\">C</a></li>"
@@ -237,6 +271,7 @@ TEST_F(PlanSuggesterTest, PagesWithoutAListGetAClearAnswerAndNoPlan) {
          "title&lt;/a&gt;</description></item></channel></rss>",
          "application/rss+xml", FeedMessage()},
         {"/missing.html", "", "text/html", Gbk("网页访问：请求不到数据！")},
+        {"/unread.html", unread, "text/html; charset=utf-8", UnreadLinksMessage()},
     };
     for (const auto& row : rows) {
         const SuggestResult result = Suggest(row.path, row.body, PlanEncoding::kAuto, row.type);
