@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -49,5 +50,31 @@ struct PageOutline {
 
 // The outline of `page`; the views point into it, so the page must outlive the result.
 PageOutline OutlinePage(std::string_view page);
+
+// The prose of the page (runs of text outside anchors) as running totals by offset, so that the prose
+// between two offsets costs two searches.
+class ProseIndex {
+  public:
+    explicit ProseIndex(const PageOutline& outline) {
+        begins_.reserve(outline.prose.size());
+        totals_.reserve(outline.prose.size() + 1);
+        totals_.push_back(0);
+        for (const OutlineText& t : outline.prose) {
+            begins_.push_back(t.begin);
+            totals_.push_back(totals_.back() + t.bytes);
+        }
+    }
+    // The prose bytes of the runs that begin in [from, to).
+    size_t Between(size_t from, size_t to) const {
+        if (to <= from) return 0;
+        const auto a = std::lower_bound(begins_.begin(), begins_.end(), from) - begins_.begin();
+        const auto b = std::lower_bound(begins_.begin(), begins_.end(), to) - begins_.begin();
+        return totals_[static_cast<size_t>(b)] - totals_[static_cast<size_t>(a)];
+    }
+
+  private:
+    std::vector<size_t> begins_;
+    std::vector<size_t> totals_;
+};
 
 }  // namespace marl

@@ -12,8 +12,10 @@
 #include "monitor/process_plan.h"
 #include "plans/page_outline.h"
 #include "plans/plan_tester.h"
+#include "plans/suggest_addresses.h"
 #include "plans/suggest_filters.h"
 #include "plans/suggest_markers.h"
+#include "plans/suggest_page_kind.h"
 #include "text/text_ops.h"
 #include "web/page_decoding.h"
 #include "web/page_fetcher.h"
@@ -79,43 +81,6 @@ double TitleWeight(std::string_view link, std::string_view html) {
     return std::clamp((static_cast<double>(visible) - 5.0) / 12.0, 0.0, 1.0);
 }
 
-// The address with its digits blurred and its last part reduced to its extension and query names:
-// links of one list share it, links of a menu rarely do.
-Text AddressShape(std::string_view link) {
-    // The host is left out: one site's sections often live on hosts of their own.
-    const size_t scheme = link.find("//");
-    if (scheme < 8) {  // "http://", "https://" or "//"; npos is never below 8
-        const size_t path = link.find('/', scheme + 2);
-        link = path == std::string_view::npos ? std::string_view() : link.substr(path);
-    }
-    const size_t query = link.find('?');
-    const std::string_view path = link.substr(0, query);
-    const size_t slash = path.rfind('/');
-    const std::string_view folder =
-        slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
-    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    Text shape;
-    bool digits = false;
-    for (const char c : folder) {
-        const bool digit = c >= '0' && c <= '9';
-        if (!digit)
-            shape += c;
-        else if (!digits)
-            shape += '9';
-        digits = digit;
-    }
-    const size_t dot = last.rfind('.');
-    shape += '/';
-    if (dot != std::string_view::npos) shape += last.substr(dot);
-    if (query != std::string_view::npos) {
-        const std::string_view q = link.substr(query);
-        for (const char c : q) {
-            if (c < '0' || c > '9') shape += c;
-        }
-    }
-    return shape;
-}
-
 uint64_t NameHash(std::string_view name, uint64_t seed) {
     uint64_t h = seed ^ 1469598103934665603ULL;
     for (const char c : name) {
@@ -148,17 +113,6 @@ Text PageName(const PageOutline& outline, const Text& url) {
         cut += width;
     }
     return name.substr(0, cut);
-}
-
-bool IsFeed(const PageOutline& outline) {
-    for (const OutlineElement& e : outline.elements) {
-        if (EqualsNoCase(e.name, "html") || EqualsNoCase(e.name, "head") || EqualsNoCase(e.name, "body"))
-            return false;
-        if (EqualsNoCase(e.name, "rss") || EqualsNoCase(e.name, "feed") || EqualsNoCase(e.name, "rdf:RDF") ||
-            EqualsNoCase(e.name, "channel"))
-            return true;
-    }
-    return false;
 }
 
 // The address relative links of the page are resolved against: a <base href> when the page has one.
@@ -403,65 +357,6 @@ struct Scored {
     bool labels_are_articles = false;  // every label of the group is one of its articles, not only titles
 };
 
-// The prose of the page (runs of text outside anchors) as running totals by offset, so that the prose
-// between two offsets costs two searches.
-class ProseIndex {
-  public:
-    explicit ProseIndex(const PageOutline& outline) {
-        begins_.reserve(outline.prose.size());
-        totals_.reserve(outline.prose.size() + 1);
-        totals_.push_back(0);
-        for (const OutlineText& t : outline.prose) {
-            begins_.push_back(t.begin);
-            totals_.push_back(totals_.back() + t.bytes);
-        }
-    }
-    // The prose bytes of the runs that begin in [from, to).
-    size_t Between(size_t from, size_t to) const {
-        if (to <= from) return 0;
-        const auto a = std::lower_bound(begins_.begin(), begins_.end(), from) - begins_.begin();
-        const auto b = std::lower_bound(begins_.begin(), begins_.end(), to) - begins_.begin();
-        return totals_[static_cast<size_t>(b)] - totals_[static_cast<size_t>(a)];
-    }
-
-  private:
-    std::vector<size_t> begins_;
-    std::vector<size_t> totals_;
-};
-
-// The host of an address ("" for a relative one, which is on the page's own site).
-std::string_view HostOf(std::string_view link) {
-    const size_t scheme = link.find("//");
-    if (scheme >= 8) return {};  // npos too
-    const size_t from = scheme + 2;
-    const size_t end = link.find_first_of("/?#:", from);
-    return link.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from);
-}
-
-// The site an address belongs to: the last two labels of its host, three when the last two are a
-// country's second level ("163.com", "sina.com.cn"). Empty for a relative address.
-std::string_view SiteOf(std::string_view link) {
-    const std::string_view host = HostOf(link);
-    const size_t last = host.rfind('.');
-    if (last == std::string_view::npos || last == 0) return host;
-    const size_t dot = host.rfind('.', last - 1);
-    if (dot == std::string_view::npos) return host;
-    const std::string_view second = host.substr(dot + 1, last - dot - 1);
-    const bool country = host.size() - last == 3;
-    if (country && dot > 0 &&
-        (second == "com" || second == "net" || second == "org" || second == "gov" || second == "edu" ||
-         second == "co" || second == "ac")) {
-        const size_t third = host.rfind('.', dot - 1);
-        return third == std::string_view::npos ? host : host.substr(third + 1);
-    }
-    return host.substr(dot + 1);
-}
-
-// A relative address is on every page's site.
-bool SameSite(std::string_view site, std::string_view page_site) {
-    return site.empty() || page_site.empty() || EqualsNoCase(site, page_site);
-}
-
 // The page's own site: that of its address when some of its links go there, else the one most of its
 // absolute links go to (the address may be a copy's or a mirror's).
 std::string_view PageSite(const std::vector<PageLink>& links, std::string_view address) {
@@ -488,9 +383,6 @@ constexpr double kLabelWeight = 0.8;
 
 // Groups of short labels ("Permalink") are ranked on this share of their number at first.
 constexpr double kLabelShare = 0.5;
-
-// An item whose prose between one link and the next reaches this is a post or a summary, not a label.
-constexpr size_t kProseItemBytes = 150;
 
 // The groups worth working out, best first, one per set of links (the deepest container holding it).
 std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::vector<PageLink>& links,
@@ -565,65 +457,6 @@ std::vector<Scored> RankGroups(const std::vector<LinkGroup>& groups, const std::
         if (distinct.size() == kGroupsTried) break;
     }
     return distinct;
-}
-
-// Whether the page's title, at the length of a headline, stands as a heading of its own (not a link)
-// with text after it outside the list: the page is that one article, however short.
-bool HeadlineWithText(std::string_view page, const PageOutline& outline, size_t list_begin, size_t list_end) {
-    constexpr size_t kHeadlineBytes = 30, kTextWindow = 4000;
-    const Text title = Trim(HtmlToText(Text(outline.title)));
-    if (title.size() < kHeadlineBytes) return false;
-    const ProseIndex prose(outline);
-    for (const OutlineElement& e : outline.elements) {
-        if (e.name.size() != 2 || (e.name[0] != 'h' && e.name[0] != 'H') || e.name[1] < '1' ||
-            e.name[1] > '3' || e.close_begin == std::string_view::npos)
-            continue;
-        const size_t inner = e.begin + e.tag.size();
-        if (e.close_begin <= inner || e.close_begin - inner > 4 * title.size()) continue;
-        const std::string_view html = page.substr(inner, e.close_begin - inner);
-        if (FindNoCase(html, "<a ") != kNotFound) continue;
-        const Text heading = Trim(HtmlToText(Text(html)));
-        if (heading.size() < kHeadlineBytes || !title.starts_with(heading)) continue;
-        const size_t from = e.close_begin, to = e.close_begin + kTextWindow;
-        const size_t text =
-            prose.Between(from, to) - prose.Between(std::max(from, list_begin), std::min(to, list_end));
-        if (text >= kProseItemBytes) return true;
-    }
-    return false;
-}
-
-// A single article: most of the page's prose stands in one element, at length, and the best list beside
-// it is short (related or hot articles in a sidebar). The list's links lie between `list_begin` and
-// `list_end`.
-bool LooksLikeArticle(std::string_view page, const PageOutline& outline, size_t best_list, size_t list_begin,
-                      size_t list_end) {
-    constexpr size_t kArticleBytes = 1500, kSidebarLinks = 30;
-    if (best_list > kSidebarLinks) return false;
-    if (HeadlineWithText(page, outline, list_begin, list_end)) return true;
-    std::unordered_map<int, size_t> by_parent;
-    size_t total = 0, best = 0, inside = 0;
-    for (const OutlineText& t : outline.prose) {
-        const int parent = outline.elements[t.element].parent;
-        total += t.bytes;
-        if (t.begin >= list_begin && t.begin < list_end) inside += t.bytes;
-        best = std::max(best, by_parent[parent < 0 ? t.element : parent] += t.bytes);
-    }
-    if (best >= kArticleBytes && best * 10 >= total * 8) return true;
-    // Or a long text in many parts (paragraphs between headings and figures) that the list has no
-    // share of: links beside an article, not a list with its summaries.
-    const size_t outside = total - inside;
-    return outside >= 2 * kArticleBytes && outside * 10 >= total * 9;
-}
-
-// Whether most anchors with an address are out of the link expression's reach (it reads href="..."
-// only), so that the page may well hold a list the monitor cannot see.
-bool MostLinksUnread(const PageOutline& outline, size_t read) {
-    constexpr size_t kUnreadLinks = 20;
-    size_t anchors = 0;
-    for (const OutlineElement& e : outline.elements) {
-        if (EqualsNoCase(e.name, "a") && FindNoCase(e.tag, "href") != kNotFound) ++anchors;
-    }
-    return anchors >= kUnreadLinks && anchors > 2 * read;
 }
 
 // Whether two plans keep nearly the same articles: fewer than one in twenty of all they keep between
